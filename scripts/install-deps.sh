@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds, tests and runs with.
+# Does nothing when all of them are already there.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libicu-dev libzip-dev
+  fonts-arphic-ukai fonts-arphic-uming fonts-wqy-zenhei fonts-wqy-microhei fonts-noto-cjk fonts-liberation
+  fontconfig xvfb xauth poppler-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
