@@ -1,0 +1,266 @@
+#include "issuefile.h"
+
+#include "errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStorageInfo>
+
+#include <unicode/ucnv.h>
+
+#include <filesystem>
+#include <memory>
+#include <new>
+
+namespace brevix {
+
+namespace {
+
+// Windows code page 936: GBK with the euro sign at 0x80.
+struct Converter {
+    Converter()
+    {
+        UErrorCode status = U_ZERO_ERROR;
+        cnv = ucnv_open("windows-936-2000", &status);
+        if (U_FAILURE(status))
+            throw RuntimeError::DeviceIO();
+        // What the Windows converter writes for a character the code page lacks.
+        status = U_ZERO_ERROR;
+        ucnv_setSubstChars(cnv, "?", 1, &status);
+    }
+    ~Converter() { ucnv_close(cnv); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    UConverter* cnv = nullptr;
+};
+
+const QChar Quote = QLatin1Char('"');
+
+QString quoted(const QString& text)
+{
+    return Quote + ReplaceText(text, QString(Quote), QuoteMarker()) + Quote + QStringLiteral("\r\n");
+}
+
+// Reads the quoted fields of the whole file, one after another.
+class FieldReader {
+public:
+    explicit FieldReader(const QString& text) : text_(text) {}
+
+    QString next()
+    {
+        const qsizetype n = text_.size();
+        while (pos_ < n && (text_[pos_] == QLatin1Char(' ') || text_[pos_] == QLatin1Char('\r')
+                            || text_[pos_] == QLatin1Char('\n')))
+            ++pos_;
+        if (pos_ >= n)
+            throw RuntimeError::InputPastEndOfFile();
+        if (text_[pos_] != Quote)
+            throw RuntimeError(321, QStringLiteral("无效的文件格式"));
+        const qsizetype close = text_.indexOf(Quote, pos_ + 1);
+        if (close < 0)
+            throw RuntimeError::InputPastEndOfFile();
+        QString field = text_.mid(pos_ + 1, close - pos_ - 1);
+        pos_ = close + 1;
+        // Up to the end of the line or past a comma; nothing else may follow a field.
+        while (pos_ < n && (text_[pos_] == QLatin1Char(' ') || text_[pos_] == QLatin1Char('\t')))
+            ++pos_;
+        if (pos_ < n) {
+            const QChar c = text_[pos_];
+            if (c == QLatin1Char(','))
+                ++pos_;
+            else if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+                throw RuntimeError(321, QStringLiteral("无效的文件格式"));
+        }
+        return field;
+    }
+
+private:
+    const QString& text_;
+    qsizetype pos_ = 0;
+};
+
+int parseCount(const QString& field)
+{
+    if (field.isEmpty())
+        throw RuntimeError::TypeMismatch();
+    qint64 n = 0;
+    for (QChar c : field) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            throw RuntimeError::TypeMismatch();
+        n = n * 10 + (c.unicode() - '0');
+        if (n > MaxArticles)
+            throw RuntimeError::Overflow();
+    }
+    return static_cast<int>(n);
+}
+
+RuntimeError openError(const QFileDevice& file, const QString& path, bool forWriting)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty())
+        return RuntimeError::BadFileName();
+    if (!info.absoluteDir().exists())
+        return RuntimeError::PathNotFound();
+    if (!forWriting && !info.exists())
+        return RuntimeError::FileNotFound();
+    if (info.isDir())
+        return RuntimeError(75, QStringLiteral("路径/文件访问错误"));
+    if (file.error() == QFileDevice::PermissionsError || (forWriting && !QFileInfo(info.absolutePath()).isWritable())
+        || (!forWriting && !info.isReadable()))
+        return RuntimeError::PermissionDenied();
+    return RuntimeError(75, QStringLiteral("路径/文件访问错误"));
+}
+
+void report(Dialogs& dialogs, const QString& description)
+{
+    dialogs.message(QStringLiteral("发生错误") + QChar(u'\r') + description, Buttons::Ok, Icon::None);
+}
+
+} // namespace
+
+QString ReplaceText(const QString& text, const QString& find, const QString& replacement)
+{
+    if (find.isEmpty())
+        return text;
+    QString result = text;
+    result.replace(find, replacement, Qt::CaseSensitive);
+    return result;
+}
+
+QByteArray ToCodePage936(const QString& text)
+{
+    Converter c;
+    QByteArray out;
+    // At most two bytes per UTF-16 unit.
+    out.resize(text.size() * 2 + 16);
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t written = ucnv_fromUChars(c.cnv, out.data(), static_cast<int32_t>(out.size()),
+                                            reinterpret_cast<const UChar*>(text.utf16()),
+                                            static_cast<int32_t>(text.size()), &status);
+    if (U_FAILURE(status))
+        throw RuntimeError::DeviceIO();
+    out.truncate(written);
+    return out;
+}
+
+QString FromCodePage936(const QByteArray& bytes)
+{
+    Converter c;
+    QString out;
+    // Never more UTF-16 units than bytes.
+    out.resize(bytes.size() + 16);
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t written = ucnv_toUChars(c.cnv, reinterpret_cast<UChar*>(out.data()),
+                                          static_cast<int32_t>(out.size()), bytes.constData(),
+                                          static_cast<int32_t>(bytes.size()), &status);
+    if (U_FAILURE(status))
+        throw RuntimeError::DeviceIO();
+    out.truncate(written);
+    return out;
+}
+
+void WriteIssue(const QVector<Article>& articles, QIODevice& device)
+{
+    qsizetype size = 16;
+    for (const Article& a : articles)
+        size += a.title.size() + a.source.size() + a.content.size() + a.category.size() + 24;
+    QString text;
+    text.reserve(size);
+    text += quoted(QString::number(articles.size()));
+    for (const Article& a : articles) {
+        text += quoted(a.title);
+        text += quoted(a.source);
+        text += quoted(a.content);
+        text += quoted(a.category);
+    }
+    const QByteArray bytes = ToCodePage936(text);
+    if (device.write(bytes) != bytes.size())
+        throw RuntimeError::DeviceIO();
+}
+
+QVector<Article> ReadIssue(QIODevice& device)
+{
+    const QByteArray bytes = device.readAll();
+    if (auto* file = qobject_cast<QFileDevice*>(&device); file && file->error() != QFileDevice::NoError)
+        throw RuntimeError::DeviceIO();
+    const QString text = FromCodePage936(bytes);
+    FieldReader reader(text);
+    const int n = parseCount(reader.next());
+    QVector<Article> articles;
+    articles.reserve(n);
+    const QString quote(Quote);
+    for (int k = 0; k < n; ++k) {
+        Article a;
+        a.title = reader.next();
+        a.source = reader.next();
+        a.content = reader.next();
+        a.category = reader.next();
+        a.title = ReplaceText(a.title, QuoteMarker(), quote);
+        a.source = ReplaceText(a.source, QuoteMarker(), quote);
+        a.content = ReplaceText(a.content, QuoteMarker(), quote);
+        a.category = ReplaceText(a.category, QuoteMarker(), quote);
+        articles.append(std::move(a));
+    }
+    return articles;
+}
+
+void SaveIssue(const Issue& issue, const QString& path, Dialogs& dialogs)
+{
+    try {
+        // The old file is replaced only once every byte of the new one is written.
+        QSaveFile file(path);
+        if (path.isEmpty() || !file.open(QIODevice::WriteOnly))
+            throw openError(file, path, true);
+        try {
+            WriteIssue(issue.snapshot(), file);
+        } catch (const RuntimeError&) {
+            file.cancelWriting();
+            const QStorageInfo storage(QFileInfo(path).absolutePath());
+            if (storage.isValid() && storage.bytesAvailable() < 64 * 1024)
+                throw RuntimeError::DiskFull();
+            throw;
+        }
+        if (!file.commit()) {
+            const QStorageInfo storage(QFileInfo(path).absolutePath());
+            if (storage.isValid() && storage.bytesAvailable() < 64 * 1024)
+                throw RuntimeError::DiskFull();
+            if (file.error() == QFileDevice::PermissionsError || file.error() == QFileDevice::RenameError)
+                throw RuntimeError::PermissionDenied();
+            throw RuntimeError::DeviceIO();
+        }
+    } catch (const RuntimeError& e) {
+        report(dialogs, e.description());
+    } catch (const std::bad_alloc&) {
+        report(dialogs, QStringLiteral("内存溢出"));
+    }
+}
+
+void LoadIssue(Issue& issue, const QString& path, Dialogs& dialogs)
+{
+    try {
+        QFile file(path);
+        if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+            throw openError(file, path, false);
+        // The whole file is read and checked before the first article is appended.
+        const QVector<Article> articles = ReadIssue(file);
+        issue.AppendArticles(articles);
+    } catch (const RuntimeError& e) {
+        report(dialogs, e.description());
+    } catch (const std::bad_alloc&) {
+        report(dialogs, QStringLiteral("内存溢出"));
+    }
+}
+
+bool ConfirmOverwrite(const QString& path, Dialogs& dialogs)
+{
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::path(path.toStdU16String()), ec))
+        return true;
+    return dialogs.message(QStringLiteral("是否覆盖") + path + QStringLiteral("文件？"), Buttons::YesNo,
+                           Icon::Warning, QStringLiteral("保存"))
+           == Answer::Yes;
+}
+
+} // namespace brevix

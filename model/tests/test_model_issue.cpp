@@ -1,0 +1,119 @@
+#include "model/errors.h"
+#include "model/issue.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace brevix;
+
+class TestIssue : public QObject {
+    Q_OBJECT
+
+    static QStringList lines(const Issue& issue)
+    {
+        QStringList out;
+        for (int r = 0; r < issue.rowCount(); ++r)
+            out << issue.data(issue.index(r)).toString();
+        return out;
+    }
+    static void fill(Issue& issue, int n)
+    {
+        for (int i = 0; i < n; ++i)
+            issue.AddArticle(QStringLiteral("标题%1").arg(i), QStringLiteral("来源%1").arg(i),
+                             QStringLiteral("内容%1").arg(i), QStringLiteral("宏观动向"));
+    }
+    static QStringList titles(const Issue& issue) { return issue.Titles(); }
+
+private slots:
+    void listFollowsEveryOperation()
+    {
+        Issue issue;
+        QAbstractItemModelTester tester(&issue, QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+        issue.AddArticle(QStringLiteral("新厂区开工"), {}, QStringLiteral("正文"), QStringLiteral("市场动态"));
+        QCOMPARE(issue.ArticleCount(), 1);
+        QCOMPARE(lines(issue), QStringList{QStringLiteral("新厂区开工----市场动态")});
+
+        issue.AddArticle(QStringLiteral("甲----乙"), QStringLiteral("某报"), QStringLiteral("x"),
+                         QStringLiteral("综合报道"));
+        issue.AddArticle(QStringLiteral("丙"), QStringLiteral("某报"), QStringLiteral("y"), QStringLiteral("企业纵横"));
+        // A title holding the separator is listed as it is.
+        QCOMPARE(lines(issue)[1], QStringLiteral("甲----乙----综合报道"));
+
+        issue.MoveArticleDown(0);
+        QCOMPARE(issue.Titles(), (QStringList{QStringLiteral("甲----乙"), QStringLiteral("新厂区开工"), QStringLiteral("丙")}));
+        QCOMPARE(issue.Sources()[0], QStringLiteral("某报"));
+        issue.MoveArticleUp(1);
+        QCOMPARE(issue.Titles()[0], QStringLiteral("新厂区开工"));
+        QCOMPARE(issue.Categories()[0], QStringLiteral("市场动态"));
+
+        issue.ReplaceArticle(2, QStringLiteral("丁"), {}, QStringLiteral("z"), QStringLiteral("宏观动向"));
+        QCOMPARE(issue.ArticleCount(), 3);
+        QCOMPARE(lines(issue)[2], QStringLiteral("丁----宏观动向"));
+
+        issue.DeleteArticle(0);
+        QCOMPARE(issue.ArticleCount(), 2);
+        QCOMPARE(lines(issue), (QStringList{QStringLiteral("甲----乙----综合报道"), QStringLiteral("丁----宏观动向")}));
+        QCOMPARE(issue.Contents(), (QStringList{QStringLiteral("x"), QStringLiteral("z")}));
+
+        issue.DeleteArticle(1);
+        issue.DeleteArticle(0);
+        QCOMPARE(issue.ArticleCount(), 0);
+        QCOMPARE(issue.rowCount(), 0);
+    }
+
+    void positionsOutsideTheIssueChangeNothing()
+    {
+        Issue issue;
+        fill(issue, 3);
+        const QVector<Article> before = issue.snapshot();
+        const auto expectSubscript = [&](auto op) {
+            try {
+                op();
+                QFAIL("no error raised");
+            } catch (const RuntimeError& e) {
+                QCOMPARE(e.description(), QStringLiteral("下标越界"));
+                QCOMPARE(e.number(), 9);
+            }
+            QCOMPARE(issue.snapshot(), before);
+        };
+        expectSubscript([&] { issue.MoveArticleUp(0); });
+        expectSubscript([&] { issue.MoveArticleDown(2); });
+        expectSubscript([&] { issue.MoveArticleDown(-1); });
+        expectSubscript([&] { issue.DeleteArticle(3); });
+        expectSubscript([&] { issue.DeleteArticle(-1); });
+        expectSubscript([&] { issue.ReplaceArticle(-1, {}, {}, {}, {}); });
+        expectSubscript([&] { issue.ReplaceArticle(3, {}, {}, {}, {}); });
+        expectSubscript([&] { (void)issue.article(3); });
+    }
+
+    void theSixteenBitLimitIsRefusedBeforeAnythingChanges()
+    {
+        Issue issue;
+        QVector<Article> many(MaxArticles - 1, Article{QStringLiteral("t"), {}, QStringLiteral("c"), QStringLiteral("宏观动向")});
+        issue.AppendArticles(many);
+        issue.AddArticle(QStringLiteral("last"), {}, {}, QStringLiteral("宏观动向"));
+        QCOMPARE(issue.ArticleCount(), MaxArticles);
+
+        QSignalSpy inserted(&issue, &Issue::rowsAboutToBeInserted);
+        try {
+            issue.AddArticle(QStringLiteral("one too many"), {}, {}, {});
+            QFAIL("no overflow");
+        } catch (const RuntimeError& e) {
+            QCOMPARE(e.description(), QStringLiteral("溢出"));
+        }
+        QCOMPARE(issue.ArticleCount(), MaxArticles);
+        QCOMPARE(issue.rowCount(), MaxArticles);
+        QCOMPARE(inserted.count(), 0);
+
+        issue.DeleteArticle(0);
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, issue.AppendArticles({{}, {}}));
+        QCOMPARE(issue.ArticleCount(), MaxArticles - 1);
+        issue.AppendArticles({{}});
+        QCOMPARE(issue.ArticleCount(), MaxArticles);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIssue)
+#include "test_model_issue.moc"
