@@ -135,6 +135,9 @@ public:
 class KeySender {
 public:
     virtual ~KeySender() = default;
+    // A generator's keystroke phase starts: a sender that ended an earlier
+    // phase (focus lost to another program) may send again.
+    virtual void BeginPhase() {}
     virtual void SendKeys(const QString& keys, bool wait) = 0;
 };
 

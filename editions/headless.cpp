@@ -1,0 +1,218 @@
+#include "editions/headless.h"
+
+#include "engine/application.h"
+#include "engine/document.h"
+#include "generator/backends.h"
+#include "model/issuefile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextStream>
+#include <cstdio>
+#include <optional>
+#include <set>
+
+namespace brevix {
+
+namespace {
+
+struct HeadlessOptions {
+    QString issuePath;
+    QString outputPath;
+    OutputTexts texts;
+};
+
+// A failure of the command: its one line for stderr and the exit code.
+struct HeadlessFailure {
+    QString message;
+    int exitCode;
+};
+
+QString Usage(const QString& program)
+{
+    return program
+        + QStringLiteral(" --typeset ISSUE.owd [--number TEXT] [--total TEXT] [--year TEXT] [--month TEXT] "
+                         "[--day TEXT] --output OUT.docx");
+}
+
+HeadlessOptions ParseArguments(const QString& program, QStringList arguments)
+{
+    if (!arguments.isEmpty() && !arguments.first().startsWith(u'-'))
+        arguments.removeFirst(); // the program name
+
+    auto usageError = [&](const QString& what) {
+        return HeadlessFailure{what + QStringLiteral(" (usage: ") + Usage(program) + QStringLiteral(")"), 2};
+    };
+
+    HeadlessOptions options;
+    std::optional<QString> issue, output;
+    std::set<QString> seen;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString option = arguments[i];
+        std::optional<QString> value;
+        if (const qsizetype eq = option.indexOf(u'='); option.startsWith(u"--") && eq > 0) {
+            value = option.mid(eq + 1);
+            option.truncate(eq);
+        }
+        QString* target = nullptr;
+        std::optional<QString>* required = nullptr;
+        if (option == u"--typeset")
+            required = &issue;
+        else if (option == u"--output")
+            required = &output;
+        else if (option == u"--number")
+            target = &options.texts.number;
+        else if (option == u"--total")
+            target = &options.texts.total;
+        else if (option == u"--year")
+            target = &options.texts.year;
+        else if (option == u"--month")
+            target = &options.texts.month;
+        else if (option == u"--day")
+            target = &options.texts.day;
+        else if (option.startsWith(u'-'))
+            throw usageError(QStringLiteral("unknown option '%1'").arg(option));
+        else
+            throw usageError(QStringLiteral("unexpected argument '%1'").arg(option));
+
+        if (!seen.insert(option).second)
+            throw usageError(QStringLiteral("option '%1' given twice").arg(option));
+        if (!value) {
+            if (i + 1 >= arguments.size())
+                throw usageError(QStringLiteral("option '%1' needs a value").arg(option));
+            value = arguments[++i];
+        }
+        if (target)
+            *target = *value;
+        else
+            *required = *value;
+    }
+    if (!issue || issue->isEmpty())
+        throw usageError(QStringLiteral("no issue file given (--typeset)"));
+    if (!output || output->isEmpty())
+        throw usageError(QStringLiteral("no output file given (--output)"));
+    options.issuePath = *issue;
+    options.outputPath = *output;
+    return options;
+}
+
+// The issue file loaded into an empty issue, as the load command does.
+QVector<Article> LoadIssueFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw HeadlessFailure{QStringLiteral("cannot read the issue file '%1': %2")
+                                  .arg(path, file.exists() ? RuntimeError::PermissionDenied().description()
+                                                           : RuntimeError::FileNotFound().description()),
+                              1};
+    }
+    try {
+        Issue issue;
+        issue.AppendArticles(ReadIssue(file));
+        return issue.snapshot();
+    } catch (const RuntimeError& error) {
+        throw HeadlessFailure{
+            QStringLiteral("cannot read the issue file '%1': %2").arg(path, error.description()), 1};
+    }
+}
+
+enum class OutputFormat { Docx };
+
+OutputFormat FormatOf(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == u"docx")
+        return OutputFormat::Docx;
+    // Other formats (e.g. PDF) are added here.
+    throw HeadlessFailure{QStringLiteral("cannot write '%1': the output must be a .docx file").arg(path), 2};
+}
+
+// The document the run made: the one engine document that did not exist before.
+std::shared_ptr<engine::Document> NewDocument(const std::set<const engine::Document*>& before)
+{
+    std::shared_ptr<engine::Document> found;
+    for (const auto& app : engine::Application::all())
+        for (const auto& document : app->documents())
+            if (!before.count(document.get()))
+                found = document;
+    return found;
+}
+
+std::set<const engine::Document*> OpenDocuments()
+{
+    std::set<const engine::Document*> documents;
+    for (const auto& app : engine::Application::all())
+        for (const auto& document : app->documents())
+            documents.insert(document.get());
+    return documents;
+}
+
+void WriteDocument(const engine::Document& document, OutputFormat format, QSaveFile& file)
+{
+    switch (format) {
+    case OutputFormat::Docx:
+        (void)document;
+        (void)file;
+        throw RuntimeError::Automation(QStringLiteral("DOCX"));
+    }
+}
+
+// Descriptions may hold CR LF; stderr gets one line.
+QString OneLine(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    text.replace(u'\r', u' ');
+    text.replace(u'\n', u' ');
+    return text;
+}
+
+} // namespace
+
+bool IsHeadlessInvocation(const QStringList& arguments)
+{
+    for (const QString& argument : arguments)
+        if (argument == u"--typeset" || argument.startsWith(u"--typeset="))
+            return true;
+    return false;
+}
+
+int RunHeadless(const Edition& edition, const QStringList& arguments)
+{
+    const QString program = edition.programName.toLower();
+    try {
+        const HeadlessOptions options = ParseArguments(program, arguments);
+        const OutputFormat format = FormatOf(options.outputPath);
+        const QVector<Article> articles = LoadIssueFile(options.issuePath);
+
+        // Opened first so an unwritable output fails before the typesetting;
+        // nothing appears at the path unless the whole run succeeds.
+        QSaveFile out(options.outputPath);
+        if (!out.open(QIODevice::WriteOnly))
+            throw HeadlessFailure{
+                QStringLiteral("cannot write '%1': %2").arg(options.outputPath, out.errorString()), 1};
+
+        try {
+            const auto before = OpenDocuments();
+            const auto backend = word::MakeDefaultBackend();
+            edition.outputIssueToWord(*backend, articles, options.texts, YieldFn());
+            const auto document = NewDocument(before);
+            if (!document)
+                throw RuntimeError::CannotCreateObject();
+            WriteDocument(*document, format, out);
+        } catch (const RuntimeError& error) {
+            out.cancelWriting();
+            throw HeadlessFailure{QStringLiteral("typesetting failed: ") + error.description(), 1};
+        }
+        if (!out.commit())
+            throw HeadlessFailure{
+                QStringLiteral("cannot write '%1': %2").arg(options.outputPath, out.errorString()), 1};
+        return 0;
+    } catch (const HeadlessFailure& failure) {
+        QTextStream(stderr) << program << ": " << OneLine(failure.message)
+                            << '\n';
+        return failure.exitCode;
+    }
+}
+
+} // namespace brevix
