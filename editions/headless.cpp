@@ -2,6 +2,7 @@
 
 #include "engine/application.h"
 #include "engine/document.h"
+#include "engine/docx.h"
 #include "generator/backends.h"
 #include "model/issuefile.h"
 
@@ -11,7 +12,9 @@
 #include <QTextStream>
 #include <cstdio>
 #include <optional>
+#include <algorithm>
 #include <set>
+#include <vector>
 
 namespace brevix {
 
@@ -128,33 +131,48 @@ OutputFormat FormatOf(const QString& path)
     throw HeadlessFailure{QStringLiteral("cannot write '%1': the output must be a .docx file").arg(path), 2};
 }
 
-// The document the run made: the one engine document that did not exist before.
-std::shared_ptr<engine::Document> NewDocument(const std::set<const engine::Document*>& before)
+// The applications the run started: the engine keeps applications in a
+// process-wide list, so those running before are left alone.
+std::vector<std::shared_ptr<engine::Application>> NewApplications(
+    const std::vector<std::shared_ptr<engine::Application>>& before)
 {
-    std::shared_ptr<engine::Document> found;
+    std::vector<std::shared_ptr<engine::Application>> started;
     for (const auto& app : engine::Application::all())
-        for (const auto& document : app->documents())
-            if (!before.count(document.get()))
-                found = document;
-    return found;
+        if (std::find(before.begin(), before.end(), app) == before.end())
+            started.push_back(app);
+    return started;
 }
 
-std::set<const engine::Document*> OpenDocuments()
-{
-    std::set<const engine::Document*> documents;
-    for (const auto& app : engine::Application::all())
-        for (const auto& document : app->documents())
-            documents.insert(document.get());
-    return documents;
-}
+// Quits what the run started, also when it failed.
+class StartedApplications {
+public:
+    StartedApplications() : before_(engine::Application::all()) {}
+    ~StartedApplications()
+    {
+        for (const auto& app : NewApplications(before_))
+            app->quit();
+    }
+    // The document the bulletin was typeset into: the newest document of
+    // the applications the run started.
+    std::shared_ptr<engine::Document> document() const
+    {
+        std::shared_ptr<engine::Document> found;
+        for (const auto& app : NewApplications(before_))
+            if (!app->documents().empty())
+                found = app->documents().back();
+        return found;
+    }
 
-void WriteDocument(const engine::Document& document, OutputFormat format, QSaveFile& file)
+private:
+    std::vector<std::shared_ptr<engine::Application>> before_;
+};
+
+void WriteDocument(const engine::Document& document, OutputFormat format, QIODevice& out)
 {
     switch (format) {
     case OutputFormat::Docx:
-        (void)document;
-        (void)file;
-        throw RuntimeError::Automation(QStringLiteral("DOCX"));
+        engine::WriteDocx(document, out);
+        return;
     }
 }
 
@@ -193,10 +211,10 @@ int RunHeadless(const Edition& edition, const QStringList& arguments)
                 QStringLiteral("cannot write '%1': %2").arg(options.outputPath, out.errorString()), 1};
 
         try {
-            const auto before = OpenDocuments();
+            const StartedApplications started;
             const auto backend = word::MakeDefaultBackend();
             edition.outputIssueToWord(*backend, articles, options.texts, YieldFn());
-            const auto document = NewDocument(before);
+            const auto document = started.document();
             if (!document)
                 throw RuntimeError::CannotCreateObject();
             WriteDocument(*document, format, out);
