@@ -49,8 +49,10 @@ struct KeyboardState {
     enum class Field { None, LatinFont, Alignment };
     Mode mode = Mode::Idle;
     Field field = Field::None;
-    bool fieldEdited = false; // the focused field's value was changed and not yet confirmed
-    QString latinFont;        // the font dialog's Latin-font field
+    bool fieldEdited = false;   // the focused field's value was changed and not yet confirmed
+    bool fieldSelected = false; // the field's text is selected: typing replaces it
+    QString latinFont;          // the font dialog's Latin-font field
+    bool latinFontTyped = false; // only a field the user changed is applied
     Alignment pageNumberAlignment = Alignment::Right;
 };
 
@@ -61,6 +63,9 @@ public:
     // The first application in the list still running, or nullptr.
     static std::shared_ptr<Application> running();
     static std::vector<std::shared_ptr<Application>> all();
+    // The application whose window was last brought to the front (made
+    // visible or activated) and is still visible: where typed keys go.
+    static std::shared_ptr<Application> foreground();
 
     ~Application();
     Application(const Application&) = delete;

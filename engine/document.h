@@ -57,6 +57,7 @@ public:
 
     // Character settings on every character of the range (nothing when empty).
     void setFontName(const QString& name);
+    void setLatinFontName(const QString& name); // the font dialog's Latin-font field
     void setFontSize(float points);
     void setBold(bool bold);
     void setColorIndex(int index);
@@ -169,6 +170,8 @@ private:
 
     template <class Change> void changeChars(int start, int end, Change&& change);
     template <class Change> void changeParas(int start, int end, Change&& change);
+    // Characters when the range holds text but no paragraph mark; paragraphs otherwise.
+    template <class Change> void changeBorder(int start, int end, Change&& change);
     bool holdsParagraphMark(int start, int end) const;
 
     int internChar(const CharFormat& f);

@@ -49,8 +49,9 @@ struct CharFormat {
 struct ParaFormat {
     Alignment alignment = Alignment::Justify;
     LineSpacingRule lineSpacingRule = LineSpacingRule::Single;
-    // Exactly / AtLeast: the height in twips. Multiple: twelfths of a line
-    // times 20 (240 = one line), as the automation interface counts them.
+    // LineSpacing in twips, as the automation interface reads it in points:
+    // the height for Exactly / AtLeast; for the other rules 240 (12 pt) is
+    // one line (Single 240, OnePointFive 360, Double 480, Multiple any).
     int lineSpacingTwips = 240;
     int firstLineIndentTwips = 0; // negative: hanging
     int leftIndentTwips = 0;
