@@ -125,8 +125,12 @@ void Range::collapse(bool toEnd)
 void Range::insertAfter(QStringView text)
 {
     const auto [at, count] = doc_->insertText(end_, text, this);
-    start_ = std::min(start_, at);
-    end_ = (end_ > at ? end_ : at) + count;
+    if (start_ > at) { // the range lay after the final mark
+        start_ = at;
+        end_ = at + count;
+    } else {
+        end_ = std::max(end_, at) + count; // a range over the final mark keeps covering it
+    }
 }
 
 void Range::insertPageBreak()
