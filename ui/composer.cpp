@@ -1,0 +1,35 @@
+#include "ui/composer.h"
+
+#include "editions/headless.h"
+#include "generator/backends.h"
+#include "ui/form1.h"
+#include "ui/qtdialogs.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+
+namespace brevix {
+
+int RunComposer(const Edition& edition, int argc, char** argv)
+{
+    QStringList arguments;
+    for (int k = 0; k < argc; ++k)
+        arguments.append(QString::fromLocal8Bit(argv[k]));
+    if (IsHeadlessInvocation(arguments)) {
+        // No display is needed, nor used, to typeset without a window.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QGuiApplication app(argc, argv);
+        return RunHeadless(edition, QCoreApplication::arguments());
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(edition.programName);
+    const std::unique_ptr<word::Backend> backend = word::MakeDefaultBackend();
+    QtDialogs dialogs;
+    Form1 form(edition, dialogs, *backend);
+    form.show();
+    return QApplication::exec();
+}
+
+} // namespace brevix

@@ -1,0 +1,100 @@
+#pragma once
+// The main composer window: the entry area on the left, the title list with
+// its commands, the issue numbers, the date and the output on the right.
+
+#include "editions/edition.h"
+#include "editions/layout.h"
+#include "generator/automation.h"
+#include "model/dialogs.h"
+#include "model/issue.h"
+#include "ui/form2.h"
+#include "ui/windowbuild.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QComboBox;
+class QFrame;
+class QListView;
+
+namespace brevix {
+
+// Pages the bulletin will take: (characters / 29 + articles) / 26 + 1,
+// rounded half to even.
+qint64 EstimatePages(qint64 totalCharacters, qint64 articleCount);
+QString PageEstimateCaption(qint64 pages);
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    Form1(const Edition& edition, Dialogs& dialogs, word::Backend& backend, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    const Edition& edition() const { return edition_; }
+    Dialogs& dialogs() const { return dialogs_; }
+    Issue& issue() { return issue_; }
+    const EntryFields& entry() const { return entry_; }
+
+    // The pending edit: the article the edit command took into the entry area,
+    // to be replaced by the next submit.
+    bool EditPending() const { return editPending_; }
+    int EditIndex() const { return editIndex_; }
+
+    bool outputRunning() const { return outputRunning_; }
+    // The open edit dialog, if any.
+    Form2* editDialog() const { return editDialog_; }
+
+    void UpdatePageEstimate();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Submit();
+    void Clear();
+    void Edit();
+    void Delete();
+    void MoveUp();
+    void MoveDown();
+    void Load();
+    void Save();
+    void Output();
+    void Exit();
+    void OpenEditDialog();
+
+    int selectedLine() const;
+    void selectLine(int k);
+    void setIssueCommandsEnabled(bool enabled);
+
+    const Edition& edition_;
+    Dialogs& dialogs_;
+    word::Backend& backend_;
+    Issue issue_;
+    EntryFields entry_;
+
+    QListView* lstTitles_ = nullptr;
+    QLineEdit* txtNoHZ_ = nullptr;
+    QLineEdit* txtNoSum_ = nullptr;
+    QComboBox* cboYear_ = nullptr;
+    QComboBox* cboMonth_ = nullptr;
+    QComboBox* cboDay_ = nullptr;
+    QLabel* Label13_ = nullptr;
+    QPushButton* cmdTJ_ = nullptr;
+    QPushButton* cmdQC_ = nullptr;
+    QPushButton* cmdDown_ = nullptr;
+    QPushButton* cmdUp_ = nullptr;
+    QPushButton* cmdEdit_ = nullptr;
+    QPushButton* cmdDel_ = nullptr;
+    QPushButton* cmdSave_ = nullptr;
+    QPushButton* cmdInFile_ = nullptr;
+    QPushButton* cmdOutWord_ = nullptr;
+    QPushButton* cmdEXIT_ = nullptr;
+
+    bool editPending_ = false;
+    int editIndex_ = -1;
+    bool outputRunning_ = false;
+    QString lastPath_; // offered again by the next file dialog
+    QPointer<Form2> editDialog_;
+};
+
+} // namespace brevix
