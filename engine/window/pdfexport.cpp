@@ -1,0 +1,60 @@
+#include "engine/window/pdfexport.h"
+
+#include "engine/window/fonts.h"
+#include "engine/window/pagelayout.h"
+#include "model/errors.h"
+
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+namespace brevix::docwindow {
+
+void WritePdf(const PageLayout& layout, const QString& title, QIODevice& device)
+{
+    QPdfWriter writer(&device);
+    writer.setCreator(QStringLiteral("Brevix"));
+    writer.setTitle(title);
+    writer.setResolution(1200);
+    writer.setPageLayout(QPageLayout(QPageSize(layout.pageSize(), QPageSize::Point), QPageLayout::Portrait,
+                                     QMarginsF(0, 0, 0, 0), QPageLayout::Point));
+    QPainter painter;
+    if (!painter.begin(&writer))
+        throw RuntimeError::DeviceIO();
+    const qreal scale = writer.resolution() / 72.0;
+    for (int page = 0; page < layout.pageCount(); ++page) {
+        if (page > 0 && !writer.newPage())
+            throw RuntimeError::DeviceIO();
+        painter.save();
+        painter.scale(scale, scale);
+        layout.paintPage(painter, page);
+        painter.restore();
+    }
+    if (!painter.end())
+        throw RuntimeError::DeviceIO();
+}
+
+void ExportPdf(const engine::Document& document, QIODevice& device)
+{
+    InstallFontSubstitutions();
+    PageLayout layout(document);
+    layout.update();
+    WritePdf(layout, document.name(), device);
+}
+
+void ExportPdf(const engine::Document& document, const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (file.error() == QFileDevice::PermissionsError)
+            throw RuntimeError::PermissionDenied();
+        throw RuntimeError::PathNotFound();
+    }
+    ExportPdf(document, file);
+    if (!file.commit())
+        throw RuntimeError::DeviceIO();
+}
+
+} // namespace brevix::docwindow
