@@ -45,6 +45,7 @@ private slots:
     void bodyLinesAndTrimming();
     void contentWithLineBreaks();
     void closingBlock();
+    void documentClosedWhileTypesetting();
 };
 
 void TestBulletinEngine::emptyIssueIsTheWholeFrame()
@@ -273,6 +274,29 @@ void TestBulletinEngine::closingBlock()
         QCOMPARE(run->markOf(p).halfPoints, 28);
     }
     QCOMPARE(run->charOf(rule + 1, 0).colorIndex, int(word::wdBlue));
+}
+
+// The editor closes the document window while the generator yields: the run
+// ends with one error instead of pretending the bulletin was typeset.
+void TestBulletinEngine::documentClosedWhileTypesetting()
+{
+    int yields = 0;
+    int errors = 0;
+    try {
+        EngineRun run([&](word::Backend& backend) {
+            auto& builtinBackend = static_cast<builtin::BuiltinBackend&>(backend);
+            OutputIssueToWord(backend, {Make("宏一", "宏观动向"), Make("宏二", "宏观动向")}, {}, Contacts, [&] {
+                if (yields++ == 0) {
+                    auto document = builtinBackend.lastDocument();
+                    document->application()->closeDocument(*document);
+                }
+            });
+        });
+    } catch (const RuntimeError&) {
+        ++errors;
+    }
+    QCOMPARE(errors, 1);
+    QCOMPARE(yields, 1);
 }
 
 QTEST_GUILESS_MAIN(TestBulletinEngine)
