@@ -23,6 +23,7 @@ template <typename F> void BulletinSteps::step(F&& f)
 {
     try {
         f();
+        consecutiveFailures_ = 0;
     } catch (const RuntimeError& error) {
         failed(error);
     }
@@ -47,13 +48,16 @@ void BulletinSteps::failed(const RuntimeError& error)
         throw error;
     ++skipped_;
     // Until the working range exists the obtaining steps decide for themselves.
-    if (range_ && !stillAnswering())
+    if (!range_)
+        return;
+    if (++consecutiveFailures_ >= GiveUpAfter || !stillAnswering())
         throw error;
 }
 
 // One failing call is skipped; a word processor that cannot even report the
 // end of the working range is gone, and going on would only report a
-// document that does not exist as typeset.
+// document that does not exist as typeset. One that still reports it but
+// refuses everything else is caught by the run of consecutive failures.
 bool BulletinSteps::stillAnswering()
 {
     try {

@@ -112,6 +112,10 @@ private:
     word::RangeRef range_;
     word::GlobalRef global_;
     int skipped_ = 0;
+    int consecutiveFailures_ = 0;
+    // No bulletin step group fails this many Word calls in a row on a word
+    // processor that still works.
+    static constexpr int GiveUpAfter = 100;
 };
 
 } // namespace brevix

@@ -46,6 +46,7 @@ private slots:
     void oneFailingCallIsSkipped();
     void wordGonePartWayEndsTheRun_data();
     void wordGonePartWayEndsTheRun();
+    void wordRefusingAllWorkEndsTheRun();
     void releasesInOrderAtTheEnd();
     void dashCounts_data();
     void dashCounts();
@@ -173,6 +174,15 @@ void TestBulletinCalls::wordGonePartWayEndsTheRun()
     const QStringList after = backend.log.calls.mid(dieAt);
     QVERIFY2(after.size() <= 5, qPrintable(after.join(" | ")));
     QCOMPARE(after.filter("release").size(), 3);
+}
+
+// It still reports where the range ends but does nothing it is asked to.
+void TestBulletinCalls::wordRefusingAllWorkEndsTheRun()
+{
+    FakeBackend backend;
+    backend.log.failWhen = [](int index, const QString& call) { return index > 10 && call != "Range.End"; };
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, Run(backend, SampleIssue()));
+    QVERIFY(backend.log.failed <= 100);
 }
 
 void TestBulletinCalls::releasesInOrderAtTheEnd()
