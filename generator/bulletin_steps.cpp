@@ -38,7 +38,6 @@ template <typename F> void BulletinSteps::local(F&& f)
     } catch (const RuntimeError&) {
         if (policy_ == ErrorPolicy::StopAtFirstFailure)
             throw;
-        ++skipped_;
     }
 }
 
@@ -46,7 +45,6 @@ void BulletinSteps::failed(const RuntimeError& error)
 {
     if (policy_ == ErrorPolicy::StopAtFirstFailure)
         throw error;
-    ++skipped_;
     // Until the working range exists the obtaining steps decide for themselves.
     if (!range_)
         return;
@@ -107,14 +105,12 @@ void BulletinSteps::AttachThenCreate()
     try {
         app_ = backend_.GetObject(word::WordApplicationClass());
     } catch (const RuntimeError& error) {
-        ++skipped_;
         last = error;
     }
     try {
         if (auto created = backend_.CreateObject(word::WordApplicationClass()))
             app_ = std::move(created);
     } catch (const RuntimeError& error) {
-        ++skipped_;
         last = error;
     }
     if (!app_)

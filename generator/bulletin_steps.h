@@ -90,9 +90,6 @@ public:
     // 溢出 where that arithmetic overflows (L of 10 920 or more).
     static int FillCount(qsizetype length);
 
-    // Steps skipped so far under ResumeNext.
-    int SkippedSteps() const { return skipped_; }
-
 private:
     template <typename F> void step(F&& f);
     template <typename F> void local(F&& f);
@@ -111,7 +108,6 @@ private:
     word::DocumentRef doc_;
     word::RangeRef range_;
     word::GlobalRef global_;
-    int skipped_ = 0;
     int consecutiveFailures_ = 0;
     // No bulletin step group fails this many Word calls in a row on a word
     // processor that still works.
