@@ -120,6 +120,9 @@ QVector<Article> LoadIssueFile(const QString& path)
     }
 }
 
+// The formats the command writes, chosen by the output's suffix. A new
+// format (PDF) gets a value here, its suffix in FormatOf and its writer in
+// WriteDocument.
 enum class OutputFormat { Docx };
 
 OutputFormat FormatOf(const QString& path)
@@ -127,7 +130,6 @@ OutputFormat FormatOf(const QString& path)
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == u"docx")
         return OutputFormat::Docx;
-    // Other formats (e.g. PDF) are added here.
     throw HeadlessFailure{QStringLiteral("cannot write '%1': the output must be a .docx file").arg(path), 2};
 }
 
