@@ -319,7 +319,11 @@ QByteArray StylesXml()
     out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:styles xmlns:w=\"");
     out.raw(NamespaceW);
     out.raw("\"><w:docDefaults><w:rPrDefault>");
-    out.raw(RunProperties(CharFormat{}));
+    // Chinese text by default, so that characters shared by Latin and
+    // Chinese (quotes, dashes) take the East-Asian font as in the window.
+    QByteArray rPr = RunProperties(CharFormat{});
+    rPr.insert(rPr.size() - static_cast<qsizetype>(std::strlen("</w:rPr>")), "<w:lang w:val=\"en-US\" w:eastAsia=\"zh-CN\"/>");
+    out.raw(rPr);
     out.raw("</w:rPrDefault><w:pPrDefault>");
     out.raw(ParagraphProperties(ParaFormat{}));
     out.raw("</w:pPr></w:pPrDefault></w:docDefaults>"
