@@ -87,6 +87,7 @@ private slots:
     void failures_data();
     void failures();
     void failureKeepsAnOldOutput();
+    void typesettingFailureWritesNothing();
 
 private:
     QTemporaryDir dir_;
@@ -216,6 +217,24 @@ void TestHeadless::failureKeepsAnOldOutput()
     QFile kept(out);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("old"));
+}
+
+// The earlier edition ends its run on a title too long for its dash count.
+void TestHeadless::typesettingFailureWritesNothing()
+{
+    const QString issue = dir_.filePath("long.owd");
+    QFile file(issue);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    WriteIssue({{QString(10920, u'长'), "", "", "宏观动向"}}, file);
+    file.close();
+    const QString out = dir_.filePath("long.docx");
+    StderrCapture err;
+    QCOMPARE(RunHeadless(BrevixEdition(), {"brevix", "--typeset", issue, "--output", out}), 1);
+    QCOMPARE(err.text(), "brevix: typesetting failed: 溢出\n");
+    QVERIFY(!QFile::exists(out));
+    // The current edition adds no fill there and goes on.
+    QCOMPARE(RunHeadless(Brevix2003Edition(), {"brevix2003", "--typeset", issue, "--output", out}), 0);
+    QVERIFY(QFile::exists(out));
 }
 
 QTEST_GUILESS_MAIN(TestHeadless)
