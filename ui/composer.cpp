@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace brevix {
 
@@ -25,6 +28,11 @@ int RunComposer(const Edition& edition, int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(edition.programName);
+    // Qt's own texts (box buttons, the file dialog) in Chinese like the rest.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
     const std::unique_ptr<word::Backend> backend = word::MakeDefaultBackend();
     QtDialogs dialogs;
     Form1 form(edition, dialogs, *backend);
