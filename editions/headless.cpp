@@ -3,6 +3,7 @@
 #include "engine/application.h"
 #include "engine/document.h"
 #include "engine/docx.h"
+#include "engine/window/pdfexport.h"
 #include "generator/backends.h"
 #include "model/issuefile.h"
 
@@ -36,7 +37,7 @@ QString Usage(const QString& program)
 {
     return program
         + QStringLiteral(" --typeset ISSUE.owd [--number TEXT] [--total TEXT] [--year TEXT] [--month TEXT] "
-                         "[--day TEXT] --output OUT.docx");
+                         "[--day TEXT] --output OUT.docx|OUT.pdf");
 }
 
 HeadlessOptions ParseArguments(const QString& program, QStringList arguments)
@@ -121,16 +122,18 @@ QVector<Article> LoadIssueFile(const QString& path)
 }
 
 // The formats the command writes, chosen by the output's suffix. A new
-// format (PDF) gets a value here, its suffix in FormatOf and its writer in
+// format gets a value here, its suffix in FormatOf and its writer in
 // WriteDocument.
-enum class OutputFormat { Docx };
+enum class OutputFormat { Docx, Pdf };
 
 OutputFormat FormatOf(const QString& path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == u"docx")
         return OutputFormat::Docx;
-    throw HeadlessFailure{QStringLiteral("cannot write '%1': the output must be a .docx file").arg(path), 2};
+    if (suffix == u"pdf")
+        return OutputFormat::Pdf;
+    throw HeadlessFailure{QStringLiteral("cannot write '%1': the output must be a .docx or .pdf file").arg(path), 2};
 }
 
 // The applications the run started: the engine keeps applications in a
@@ -174,6 +177,10 @@ void WriteDocument(const engine::Document& document, OutputFormat format, QIODev
     switch (format) {
     case OutputFormat::Docx:
         engine::WriteDocx(document, out);
+        return;
+    case OutputFormat::Pdf:
+        // The page layout the document window shows and exports.
+        docwindow::ExportPdf(document, out);
         return;
     }
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Typesetting without a window, for scripted use:
 //   PROGRAM --typeset ISSUE.owd [--number T] [--total T] [--year T] [--month T] [--day T]
-//           --output OUT.docx
+//           --output OUT.docx|OUT.pdf
 // The issue file is loaded into an empty issue, the edition's bulletin is
 // typeset by the built-in engine with the five texts (a missing option is an
 // empty text) and the document is saved.

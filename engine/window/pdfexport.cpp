@@ -6,6 +6,7 @@
 
 #include <QPageLayout>
 #include <QPageSize>
+#include <QFileDevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
@@ -14,6 +15,9 @@ namespace brevix::docwindow {
 
 void WritePdf(const PageLayout& layout, const QString& title, QIODevice& device)
 {
+    // The PDF writer ignores failing writes; catch what can be seen.
+    if (!device.isOpen() || !device.isWritable())
+        throw RuntimeError::DeviceIO();
     QPdfWriter writer(&device);
     writer.setCreator(QStringLiteral("Brevix"));
     writer.setTitle(title);
@@ -34,6 +38,8 @@ void WritePdf(const PageLayout& layout, const QString& title, QIODevice& device)
     }
     if (!painter.end())
         throw RuntimeError::DeviceIO();
+    if (auto* file = qobject_cast<QFileDevice*>(&device); file && file->error() != QFileDevice::NoError)
+        throw RuntimeError::DeviceIO();
 }
 
 void ExportPdf(const engine::Document& document, QIODevice& device)
@@ -44,7 +50,9 @@ void ExportPdf(const engine::Document& document, QIODevice& device)
     WritePdf(layout, document.name(), device);
 }
 
-void ExportPdf(const engine::Document& document, const QString& path)
+namespace {
+
+template <class Write> void WriteFile(const QString& path, Write&& write)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -52,9 +60,21 @@ void ExportPdf(const engine::Document& document, const QString& path)
             throw RuntimeError::PermissionDenied();
         throw RuntimeError::PathNotFound();
     }
-    ExportPdf(document, file);
+    write(file); // on a throw the temporary file is dropped, the old file stays
     if (!file.commit())
         throw RuntimeError::DeviceIO();
+}
+
+} // namespace
+
+void SavePdf(const PageLayout& layout, const QString& title, const QString& path)
+{
+    WriteFile(path, [&](QIODevice& device) { WritePdf(layout, title, device); });
+}
+
+void ExportPdf(const engine::Document& document, const QString& path)
+{
+    WriteFile(path, [&](QIODevice& device) { ExportPdf(document, device); });
 }
 
 } // namespace brevix::docwindow

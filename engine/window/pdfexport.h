@@ -15,6 +15,10 @@ class PageLayout;
 // Throws brevix::RuntimeError (设备 I/O 错误) when the device fails.
 void WritePdf(const PageLayout& layout, const QString& title, QIODevice& device);
 
+// Writes an up-to-date layout to path through a temporary file that replaces
+// the old one only when complete. Throws brevix::RuntimeError.
+void SavePdf(const PageLayout& layout, const QString& title, const QString& path);
+
 // Lays the document out and writes it to device.
 void ExportPdf(const engine::Document& document, QIODevice& device);
 

@@ -1,0 +1,57 @@
+#pragma once
+// Issues of realistic Chinese articles for the window's tests, made from a
+// small phrase bank so that large issues cost nothing to describe.
+
+#include "model/issue.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace brevix::docwindow::testing {
+
+inline QVector<Article> SampleArticles(int count)
+{
+    static const QStringList titles = {
+        QStringLiteral("一季度全市工业经济运行平稳向好"),
+        QStringLiteral("新能源汽车产销两旺"),
+        QStringLiteral("关于进一步优化营商环境的若干意见出台"),
+        QStringLiteral("某集团完成年度技术改造投资计划"),
+        QStringLiteral("钢材市场价格小幅回落"),
+        QStringLiteral("跨境电商综合试验区建设取得新进展"),
+        QStringLiteral("我国外贸进出口总值同比增长百分之八"),
+        QStringLiteral("行业协会召开第三届会员代表大会"),
+    };
+    static const QStringList sentences = {
+        QStringLiteral("据有关部门统计，今年以来全市规模以上工业增加值同比增长百分之七点二，增速比上年同期提高一点五个百分点。"),
+        QStringLiteral("其中，高技术制造业增加值增长百分之十二，对全市工业增长的贡献率达到百分之三十五。"),
+        QStringLiteral("业内人士分析认为，随着一系列稳增长政策措施落地见效，企业生产经营状况持续改善，市场预期明显好转。"),
+        QStringLiteral("下一步，有关部门将继续加大对中小企业的扶持力度，着力解决融资难、融资贵等突出问题。"),
+        QStringLiteral("该项目总投资约12亿元，建成后可年产各类零部件300万件，新增就业岗位1500个。"),
+        QStringLiteral("专家建议，企业应抓住产业升级的有利时机，加快数字化转型步伐，提高核心竞争力。"),
+    };
+    static const QStringList sources = {
+        QStringLiteral("经济日报"), QStringLiteral("新华社"), QStringLiteral("中国工业报"), QStringLiteral("市统计局"),
+    };
+    static const QStringList categories = {
+        QStringLiteral("宏观动向"), QStringLiteral("企业纵横"), QStringLiteral("市场动态"),
+        QStringLiteral("综合报道"), QStringLiteral("综信采撷"),
+    };
+    QVector<Article> out;
+    out.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        Article a;
+        a.title = titles[i % titles.size()];
+        const int n = 2 + i % 3;
+        for (int k = 0; k < n; ++k)
+            a.content += sentences[(i + k) % sentences.size()];
+        if (i % 4 == 3) // a body of two paragraphs, as pasted text holds them
+            a.content += QStringLiteral("\r\n") + sentences[(i + 2) % sentences.size()];
+        a.source = sources[i % sources.size()];
+        a.category = categories[i % categories.size()];
+        out.append(a);
+    }
+    return out;
+}
+
+} // namespace brevix::docwindow::testing

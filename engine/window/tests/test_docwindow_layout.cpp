@@ -1,0 +1,375 @@
+// The page layout against the engine's document: what lands on which page,
+// in which face, size, colour and position, and that incremental updates
+// give the same pages as laying the document out afresh.
+
+#include "editions/contacts.h"
+#include "engine/application.h"
+#include "engine/document.h"
+#include "engine/window/fonts.h"
+#include "engine/window/pagelayout.h"
+#include "generator/builtin_backend.h"
+#include "generator/bulletin.h"
+#include "sample_issue.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QtTest>
+
+using namespace brevix;
+using namespace brevix::docwindow;
+
+namespace {
+
+std::shared_ptr<engine::Document> Bulletin(const QVector<Article>& articles)
+{
+    builtin::BuiltinBackend backend;
+    OutputIssueToWord(backend, articles, {QStringLiteral("12"), QStringLiteral("345"), QStringLiteral("2003"),
+                                          QStringLiteral("1"), QStringLiteral("13")},
+                      OfficeContacts(), {});
+    return backend.lastDocument();
+}
+
+std::shared_ptr<engine::Document> NewDocument()
+{
+    static std::shared_ptr<engine::Application> app = engine::Application::create();
+    return app->addDocument();
+}
+
+// Everything visible on a page, line by line, for comparing two layouts.
+QStringList Describe(const PageLayout& layout)
+{
+    QStringList out;
+    for (int p = 0; p < layout.pageCount(); ++p) {
+        for (const LineBox& l : layout.lines(p)) {
+            out << QStringLiteral("%1:%2-%3@%4,%5 %6x%7").arg(p).arg(l.start).arg(l.end)
+                       .arg(l.rect.left(), 0, 'f', 2).arg(l.rect.top(), 0, 'f', 2)
+                       .arg(l.rect.width(), 0, 'f', 2).arg(l.rect.height(), 0, 'f', 2);
+        }
+    }
+    return out;
+}
+
+// The line holding the first occurrence of text.
+std::optional<std::pair<int, LineBox>> FindLine(const PageLayout& layout, const engine::Document& doc, const QString& text)
+{
+    const int at = doc.text().indexOf(text);
+    if (at < 0)
+        return std::nullopt;
+    for (int p = 0; p < layout.pageCount(); ++p) {
+        for (const LineBox& l : layout.lines(p)) {
+            if (at >= l.start && at < l.end)
+                return std::make_pair(p, l);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Fragment> FindFragment(const PageLayout& layout, const LineBox& line, const QString& text)
+{
+    for (const Fragment& f : layout.fragments(line)) {
+        if (f.text.contains(text))
+            return f;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+class TestDocwindowLayout : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { InstallFontSubstitutions(); }
+
+    void substitutionsResolveToInstalledFaces_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char* name : {"隶书", "楷体_GB2312", "仿宋_GB2312", "黑体", "宋体", "Times New Roman", "幼圆"})
+            QTest::newRow(name) << QString::fromUtf8(name);
+    }
+    void substitutionsResolveToInstalledFaces()
+    {
+        QFETCH(QString, name);
+        const QStringList substitutes = FaceSubstitutes(name);
+        QVERIFY(!substitutes.isEmpty());
+        // The face Qt actually uses is one of ours whenever one is installed.
+        QStringList installed;
+        for (const QString& face : substitutes) {
+            if (QFontDatabase::hasFamily(face))
+                installed << face;
+        }
+        if (installed.isEmpty())
+            QSKIP("none of the substitute faces is installed here");
+        QFont font(name);
+        QVERIFY2(installed.contains(QFontInfo(font).family(), Qt::CaseInsensitive),
+                 qPrintable(QFontInfo(font).family()));
+        // Installing twice keeps one list.
+        InstallFontSubstitutions();
+        const QStringList now = QFont::substitutes(name);
+        QCOMPARE(now.size(), substitutes.size());
+        for (int i = 0; i < now.size(); ++i)
+            QCOMPARE(now[i].toLower(), substitutes[i].toLower());
+    }
+
+    void smallBulletinPagesTextAndFormats()
+    {
+        const QVector<Article> articles = testing::SampleArticles(6);
+        auto doc = Bulletin(articles);
+        PageLayout layout(*doc);
+        layout.update();
+        QCOMPARE(layout.revision(), doc->revision());
+        QCOMPARE(layout.pageSize().toSize(), QSize(595, 842)); // A4 in points
+
+        // The lines cover the text in order, each character once.
+        int expected = 0;
+        for (int p = 0; p < layout.pageCount(); ++p) {
+            for (const LineBox& l : layout.lines(p)) {
+                const engine::ParagraphInfo para = doc->paragraph(l.paragraph);
+                if (l.start == para.start && l.paragraph > 0)
+                    expected += 1; // the previous paragraph's mark
+                QCOMPARE(l.start, expected);
+                QVERIFY(l.end >= l.start);
+                expected = l.end;
+                QVERIFY(l.rect.bottom() <= layout.textArea().bottom() + 0.01);
+                QVERIFY(l.rect.top() >= layout.textArea().top() - 0.01);
+            }
+        }
+        QCOMPARE(expected + 1, doc->length());
+
+        // The masthead and the contents on page 1; the page break starts page 2.
+        const auto title = FindLine(layout, *doc, QStringLiteral("情 况 反 映"));
+        QVERIFY(title);
+        QCOMPARE(title->first, 0);
+        const auto titleFrag = FindFragment(layout, title->second, QStringLiteral("情"));
+        QVERIFY(titleFrag);
+        QCOMPARE(titleFrag->family, QStringLiteral("隶书"));
+        QCOMPARE(titleFrag->size, 42.0);
+        QVERIFY(titleFrag->bold);
+        QCOMPARE(titleFrag->color, QColor(0xFF, 0, 0));
+        // Centred: equal room on both sides.
+        const QRectF area = layout.textArea();
+        QVERIFY(qAbs((title->second.rect.left() - area.left()) - (area.right() - title->second.rect.right())) < 0.5);
+
+        const auto office = FindLine(layout, *doc, QStringLiteral("远帆联络办事处"));
+        QVERIFY(office);
+        QCOMPARE(FindFragment(layout, office->second, QStringLiteral("远帆"))->underline, 3);
+
+        // A contents entry: Chinese in 楷体, leading spaces and dashes in Times New Roman.
+        const auto entry = FindLine(layout, *doc, QStringLiteral("    ") + articles[0].title + QStringLiteral("-"));
+        QVERIFY(entry);
+        QCOMPARE(entry->first, 0);
+        const auto entryTitle = FindFragment(layout, entry->second, articles[0].title);
+        QVERIFY(entryTitle);
+        QCOMPARE(entryTitle->family, QStringLiteral("楷体_GB2312"));
+        QVERIFY(entryTitle->eastAsian);
+        const auto dashes = FindFragment(layout, entry->second, QStringLiteral("---"));
+        QVERIFY(dashes);
+        QCOMPARE(dashes->family, QStringLiteral("Times New Roman"));
+        QVERIFY(!dashes->eastAsian);
+        QCOMPARE(entry->second.rect.height(), 18.0); // exact spacing 18
+        QCOMPARE(entry->second.rect.left(), area.left()); // left aligned
+
+        const auto heading = FindLine(layout, *doc, QStringLiteral("宏观动向\r"));
+        const int sectionHeading = doc->text().indexOf(QStringLiteral("宏观动向"), doc->text().indexOf(u'\f'));
+        QVERIFY(heading);
+        QCOMPARE(layout.pageOfPosition(sectionHeading), 1);
+        QCOMPARE(layout.pageOfPosition(doc->text().indexOf(u'\f')), 0);
+        LineBox boxed;
+        for (const LineBox& l : layout.lines(1)) {
+            if (sectionHeading >= l.start && sectionHeading < l.end)
+                boxed = l;
+        }
+        const auto boxedFrag = FindFragment(layout, boxed, QStringLiteral("宏观动向"));
+        QVERIFY(boxedFrag);
+        QCOMPARE(boxedFrag->border.style, 7);
+        QCOMPARE(boxedFrag->border.colorIndex, 12);
+        QCOMPARE(boxedFrag->color, QColor(0, 0, 0xFF));
+        QCOMPARE(boxed.rect.height(), 26.0);
+
+        // A bulleted entry hangs: the mark at the margin, later lines indented 0.3 inch.
+        const int bullet = doc->text().indexOf(QStringLiteral("※"));
+        QVERIFY(bullet > 0);
+        const int page = layout.pageOfPosition(bullet);
+        const QVector<LineBox> lines = layout.lines(page);
+        int at = -1;
+        for (int i = 0; i < lines.size(); ++i) {
+            if (bullet >= lines[i].start && bullet < lines[i].end)
+                at = i;
+        }
+        QVERIFY(at >= 0 && at + 1 < lines.size());
+        QCOMPARE(lines[at].rect.left(), area.left());
+        QVERIFY(qAbs(lines[at + 1].rect.left() - (area.left() + 21.6)) < 0.05);
+        // Justified: a full line reaches the right margin.
+        QVERIFY(qAbs(lines[at].rect.left() + lines[at].rect.width() - area.right()) < 1.0
+                || lines[at].rect.width() > 0);
+        const QVector<Fragment> frags = layout.fragments(lines[at]);
+        QVERIFY(!frags.isEmpty());
+        QVERIFY(qAbs(frags.last().x + frags.last().width - area.right()) < 0.5);
+
+        // The closing block is blue, bold, centred 楷体.
+        const auto contact = FindLine(layout, *doc, QStringLiteral("联系电话："));
+        QVERIFY(contact);
+        QCOMPARE(contact->first, layout.pageCount() - 1);
+        const auto contactFrag = FindFragment(layout, contact->second, QStringLiteral("联系电话"));
+        QCOMPARE(contactFrag->family, QStringLiteral("楷体_GB2312"));
+        QVERIFY(contactFrag->bold);
+        QCOMPARE(contactFrag->color, QColor(0, 0, 0xFF));
+    }
+
+    void lineBreaking_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("alignment");
+        QTest::newRow("chinese justified") << QString(60, QChar(0x6C49)) << 3;
+        QTest::newRow("chinese punctuation") << QStringLiteral("中文标点符号").repeated(4) + QStringLiteral("，。") + QStringLiteral("后续文字").repeated(10) << 3;
+        QTest::newRow("latin words") << QStringLiteral("Internationalization and localization of documents ").repeated(6) << 0;
+        QTest::newRow("mixed centred") << QStringLiteral("新能源汽车 electric vehicles 产销两旺 ").repeated(8) << 1;
+        QTest::newRow("right") << QStringLiteral("右对齐的文字 ").repeated(12) << 2;
+    }
+    void lineBreaking()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, alignment);
+        auto doc = NewDocument();
+        auto range = doc->range(0, 0);
+        range->insertAfter(text);
+        range->setFontName(QStringLiteral("宋体"));
+        range->setFontSize(14);
+        range->setAlignment(static_cast<engine::Alignment>(alignment));
+        PageLayout layout(*doc);
+        layout.update();
+        const QRectF area = layout.textArea();
+        const QVector<LineBox> lines = layout.lines(0);
+        QVERIFY(lines.size() > 1);
+        const QString& t = doc->text();
+        for (int i = 0; i < lines.size(); ++i) {
+            const LineBox& l = lines[i];
+            const bool last = i == lines.size() - 1;
+            QVERIFY2(l.rect.left() >= area.left() - 0.01 && l.rect.right() <= area.right() + 0.01,
+                     qPrintable(QStringLiteral("line %1 overflows").arg(i)));
+            if (i > 0) {
+                // No line starts with closing punctuation or inside a Latin word.
+                QVERIFY(!QStringLiteral("，。、；：？！）").contains(t[l.start]));
+                QVERIFY(!(t[l.start - 1].isLetter() && t[l.start].isLetter() && t[l.start].unicode() < 0x80));
+            }
+            const QVector<Fragment> frags = layout.fragments(l);
+            if (frags.isEmpty())
+                continue;
+            const qreal right = frags.last().x + frags.last().width;
+            const qreal left = frags.first().x;
+            switch (alignment) {
+            case 3:
+                if (!last)
+                    QVERIFY2(qAbs(right - area.right()) < 0.5, qPrintable(QString::number(right)));
+                QCOMPARE(left, area.left());
+                break;
+            case 1:
+                QVERIFY(qAbs((left - area.left()) - (area.right() - right)) < 0.5);
+                break;
+            case 2:
+                QVERIFY(qAbs(right - area.right()) < 0.5);
+                break;
+            default:
+                QCOMPARE(left, area.left());
+            }
+        }
+    }
+
+    void pageBreakAndPagination()
+    {
+        auto doc = NewDocument();
+        auto range = doc->range(0, 0);
+        range->insertAfter(QStringLiteral("第一页"));
+        range->collapse(true);
+        range->insertPageBreak();
+        range->collapse(true);
+        range->insertAfter(QStringLiteral("\r第二页\r"));
+        auto all = doc->content();
+        all->setLineSpacingRule(engine::LineSpacingRule::Exactly);
+        all->setLineSpacing(100);
+        PageLayout layout(*doc);
+        layout.update();
+        QCOMPARE(layout.pageOfPosition(0), 0);
+        QCOMPARE(layout.pageOfPosition(doc->text().indexOf(QStringLiteral("第二页"))), 1);
+        // Six lines of 100 points fill a page (697.9 points tall); more go on.
+        // After the break: the rest of its paragraph, 第二页, ten lines and
+        // the final mark: 13 lines on three pages.
+        auto more = doc->range(doc->length() - 1, doc->length() - 1);
+        more->insertAfter(QStringLiteral("行\r").repeated(10));
+        doc->content()->setLineSpacing(100);
+        layout.update();
+        QCOMPARE(layout.pageCount(), 4);
+        QCOMPARE(layout.lines(0).size(), 1);
+        QCOMPARE(layout.lines(1).size(), 6);
+        QCOMPARE(layout.lines(2).size(), 6);
+        QCOMPARE(layout.lines(3).size(), 1);
+        for (const LineBox& l : layout.lines(1))
+            QCOMPARE(l.rect.height(), 100.0);
+    }
+
+    void incrementalUpdatesMatchAFreshLayout()
+    {
+        auto doc = NewDocument();
+        PageLayout layout(*doc);
+        layout.update();
+        const auto articles = testing::SampleArticles(40);
+        auto range = doc->range(0, 0);
+        for (const Article& a : articles) {
+            range->collapse(true);
+            range->insertAfter(a.title + QStringLiteral("\r"));
+            range->setFontName(QStringLiteral("黑体"));
+            range->setAlignment(engine::Alignment::Center);
+            range->collapse(true);
+            range->insertAfter(a.content + QStringLiteral("\r"));
+            range->setFontName(QStringLiteral("仿宋_GB2312"));
+            range->setFontSize(14);
+            range->setAlignment(engine::Alignment::Justify);
+            const std::uint64_t before = layout.paragraphsLaidOut();
+            layout.update();
+            // Only the paragraphs that changed are laid out again.
+            QVERIFY(layout.paragraphsLaidOut() - before <= 5);
+        }
+        // A change far up moves everything after it.
+        doc->range(0, 3)->setFontSize(40);
+        layout.update();
+        PageLayout fresh(*doc);
+        fresh.update();
+        QCOMPARE(Describe(layout), Describe(fresh));
+        QVERIFY(layout.pageCount() > 2);
+
+        // Whatever the order of updates, the result is what a fresh layout gives.
+        const int p = doc->paragraphCount() / 2;
+        doc->range(doc->paragraph(p).start, doc->paragraph(p).start)->insertAfter(QStringLiteral("插入的一段文字\r"));
+        layout.update(p);
+        PageLayout fresh2(*doc);
+        fresh2.update();
+        QCOMPARE(Describe(layout), Describe(fresh2));
+    }
+
+    void paintsEveryPage()
+    {
+        auto doc = Bulletin(testing::SampleArticles(3));
+        PageLayout layout(*doc);
+        layout.update();
+        for (int p = 0; p < layout.pageCount(); ++p) {
+            QImage image(layout.pageSize().toSize(), QImage::Format_RGB32);
+            image.fill(Qt::black);
+            QPainter painter(&image);
+            layout.paintPage(painter, p);
+            painter.end();
+            // White paper with ink on it.
+            QCOMPARE(image.pixelColor(2, 2), QColor(Qt::white));
+            int ink = 0;
+            for (int y = 0; y < image.height(); y += 2)
+                for (int x = 0; x < image.width(); x += 2)
+                    ink += image.pixelColor(x, y) != QColor(Qt::white);
+            QVERIFY2(ink > 50, qPrintable(QStringLiteral("page %1 is blank").arg(p)));
+        }
+    }
+};
+
+QTEST_MAIN(TestDocwindowLayout)
+#include "test_docwindow_layout.moc"
