@@ -182,9 +182,10 @@ int main(int argc, char** argv)
             WriteIssue(SyntheticIssue(size), out);
             out.commit();
         }
-        // Best of three runs for the small sizes, one for the largest.
+        // Best of three runs: the machine is shared, and the linearity ratio
+        // should not hang on one disturbed run.
         Result best{1e300, 1e300, 1e300, 0, 0, 0};
-        const int runs = size >= 10000 ? 1 : 3;
+        const int runs = 3;
         for (int run = 0; run < runs; ++run) {
             QProcess child;
             child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), issuePath, docxPath});
@@ -196,9 +197,10 @@ int main(int argc, char** argv)
             }
             const Result r{f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), f[3].toLong(), f[4].toLongLong(),
                            QFileInfo(docxPath).size()};
-            if (r.load + r.typeset + r.write < best.load + best.typeset + best.write)
-                best = r;
-            best.peakKiB = std::max(best.peakKiB, r.peakKiB);
+            const long peak = std::max(best.peakKiB, r.peakKiB);
+            // Each part's best on its own: the parts are measured separately.
+            best = Result{std::min(best.load, r.load), std::min(best.typeset, r.typeset), std::min(best.write, r.write),
+                          peak, r.chars, r.docxBytes};
         }
         results[size] = best;
         std::printf("%7d %10.1f %10.1f %10.1f %10.1f %10.1f %9lld %9.2f\n", size, best.load, best.typeset, best.write,

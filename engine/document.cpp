@@ -386,16 +386,16 @@ std::pair<int, int> Document::insertText(int position, QStringView text, const R
     QString folded;
     QStringView insert = text;
     if (text.contains(u'\n')) {
-        folded.reserve(text.size());
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const QChar c = text[i];
-            if (c == u'\n') {
-                if (i == 0 || text[i - 1] != u'\r')
-                    folded.append(QChar(ParagraphMark));
-            } else {
-                folded.append(c);
-            }
+        folded.resize(text.size());
+        QChar* out = folded.data();
+        const QChar* in = text.data();
+        for (qsizetype i = 0, n = text.size(); i < n; ++i) {
+            if (in[i] != u'\n')
+                *out++ = in[i];
+            else if (i == 0 || in[i - 1] != u'\r')
+                *out++ = QChar(ParagraphMark);
         }
+        folded.truncate(out - folded.constData());
         insert = folded;
     }
     const int count = static_cast<int>(insert.size());
