@@ -202,9 +202,6 @@ void TestBulletinCalls::dashCounts_data()
 {
     QTest::addColumn<int>("length");
     QTest::addColumn<int>("dashes");
-    QTest::newRow("empty title") << 0 << 80;
-    QTest::newRow("10") << 10 << 50;
-    QTest::newRow("26") << 26 << 2;
     QTest::newRow("27") << 27 << 0;
     QTest::newRow("10919: the last without overflow") << 10919 << 0;
     QTest::newRow("10920 overflows: no fill") << 10920 << 0;
