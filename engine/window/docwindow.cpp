@@ -299,6 +299,14 @@ DocumentWindow::DocumentWindow(std::shared_ptr<engine::Document> document, Dialo
 
     refreshTimer_.setSingleShot(true);
     connect(&refreshTimer_, &QTimer::timeout, this, &DocumentWindow::repaintNow);
+    // A word processor repaints by itself once changes stop coming (the
+    // last steps of a generator are followed by no ScreenRefresh, keys
+    // change the document); a cheap check now and then does the same.
+    idleTimer_.setInterval(IdleInterval);
+    connect(&idleTimer_, &QTimer::timeout, this, [this] {
+        if (view_->layout().revision() != doc_->revision() && !refreshTimer_.isActive())
+            repaintNow();
+    });
     connect(view_, &PageView::pagesChanged, this, [this] {
         updateStatus();
         updateTitle();
@@ -332,6 +340,18 @@ void DocumentWindow::requestRefresh()
     } else if (!refreshTimer_.isActive()) {
         refreshTimer_.start(static_cast<int>(RefreshInterval - sinceRepaint_.elapsed()));
     }
+}
+
+void DocumentWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    idleTimer_.start();
+}
+
+void DocumentWindow::hideEvent(QHideEvent* event)
+{
+    QMainWindow::hideEvent(event);
+    idleTimer_.stop();
 }
 
 void DocumentWindow::followSelection()
@@ -516,6 +536,7 @@ void DocumentWindow::closeEvent(QCloseEvent* event)
     }
     event->accept();
     refreshTimer_.stop();
+    idleTimer_.stop();
     const bool wasDiscarded = discarded_;
     discarded_ = true; // the engine's close notice below must not ask again
     if (!wasDiscarded && !doc_->isClosed()) {

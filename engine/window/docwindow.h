@@ -98,12 +98,15 @@ public:
     void discard();
 
     static constexpr int RefreshInterval = 50; // ms between repaints while typesetting
+    static constexpr int IdleInterval = 250;   // ms between checks for changes nobody announced
 
 signals:
     void closed(DocumentWindow* window);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void repaintNow();
@@ -118,6 +121,7 @@ private:
     QLabel* pageLabel_;
     QLabel* keyboardLabel_;
     QTimer refreshTimer_;
+    QTimer idleTimer_;
     QElapsedTimer sinceRepaint_;
     bool followSelection_ = false;
     bool discarded_ = false;

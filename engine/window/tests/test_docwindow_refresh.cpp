@@ -1,0 +1,135 @@
+// ScreenRefresh with the window shown: repaints are coalesced, requests while
+// nothing changed cost nothing, progress shows even when the generator does
+// not yield, and the incrementally kept layout ends where a fresh one does.
+
+#include "editions/contacts.h"
+#include "engine/application.h"
+#include "engine/window/docwindow.h"
+#include "engine/window/fonts.h"
+#include "engine/window/viewhost.h"
+#include "generator/backends.h"
+#include "generator/bulletin.h"
+#include "sample_issue.h"
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QtTest>
+
+using namespace brevix;
+using namespace brevix::docwindow;
+
+namespace {
+
+// A digest of every line on every page.
+QByteArray Digest(const PageLayout& layout)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (int p = 0; p < layout.pageCount(); ++p) {
+        for (const LineBox& l : layout.lines(p)) {
+            const double values[] = {double(p), double(l.start), double(l.end), l.rect.left(), l.rect.top(),
+                                     l.rect.width(), l.rect.height()};
+            hash.addData(QByteArrayView(reinterpret_cast<const char*>(values), sizeof values));
+        }
+    }
+    return hash.result();
+}
+
+void WaitUntilCurrent(DocumentWindow* w)
+{
+    QDeadlineTimer deadline(10000);
+    while (w->view()->layout().revision() != w->document().revision() && !deadline.hasExpired())
+        QTest::qWait(10);
+}
+
+} // namespace
+
+class TestDocwindowRefresh : public QObject {
+    Q_OBJECT
+private:
+    ScriptedDialogs dialogs_;
+
+private slots:
+    void initTestCase()
+    {
+        InstallFontSubstitutions();
+        InstallDocumentWindows(dialogs_);
+    }
+    void cleanupTestCase() { UninstallDocumentWindows(); }
+
+    void largestIssueRepaintsAFewTimes()
+    {
+        const QVector<Article> articles = testing::SampleArticles(MaxArticles);
+        auto backend = word::MakeDefaultBackend();
+        QElapsedTimer clock;
+        clock.start();
+        OutputIssueToWord(*backend, articles,
+                          {QStringLiteral("12"), QStringLiteral("345"), QStringLiteral("2003"), QStringLiteral("1"),
+                           QStringLiteral("13")},
+                          OfficeContacts(), [] { QCoreApplication::processEvents(); });
+        const qint64 elapsed = clock.elapsed();
+        QList<DocumentWindow*> windows = DocumentWindows();
+        QCOMPARE(windows.size(), 1);
+        DocumentWindow* w = windows.first();
+        qInfo("typeset %d articles with the window shown in %lld ms: %d refresh requests, %d repaints, %d paints",
+              int(MaxArticles), elapsed, w->refreshRequests(), w->refreshRepaints(), w->view()->paintCount());
+
+        // The contents scans ask for a refresh per article examined.
+        QVERIFY(w->refreshRequests() >= 2 * MaxArticles);
+        // Repaints are bounded by time, not by requests.
+        QVERIFY(w->refreshRepaints() >= 1);
+        QVERIFY2(w->refreshRepaints() <= elapsed / DocumentWindow::RefreshInterval + 3,
+                 qPrintable(QString::number(w->refreshRepaints())));
+        QVERIFY(w->view()->paintCount() <= 2 * (elapsed / DocumentWindow::RefreshInterval) + 10);
+
+        // Laid out piece by piece at whatever moments repaints fell, the
+        // pages are those of a fresh layout.
+        WaitUntilCurrent(w);
+        PageLayout fresh(w->document());
+        fresh.update();
+        QCOMPARE(w->view()->layout().pageCount(), fresh.pageCount());
+        QCOMPARE(Digest(w->view()->layout()), Digest(fresh));
+
+        // Requests while nothing changed repaint nothing.
+        const int repaints = w->refreshRepaints();
+        const int paints = w->view()->paintCount();
+        engine::Application* app = w->document().application();
+        for (int i = 0; i < 10000; ++i)
+            app->screenRefresh();
+        QCoreApplication::processEvents();
+        QCOMPARE(w->refreshRepaints(), repaints);
+        QCOMPARE(w->view()->paintCount(), paints);
+        w->discard();
+    }
+
+    void progressShowsWithoutYielding()
+    {
+        // A generator that never yields (the contents page): the window
+        // still repaints, at most once per interval.
+        auto app = engine::Application::create();
+        auto doc = app->addDocument();
+        app->setVisible(true);
+        DocumentWindow* w = WindowOf(*doc);
+        QVERIFY(w);
+        QCoreApplication::processEvents();
+        const int before = w->refreshRepaints();
+        auto range = doc->range(0, 0);
+        QElapsedTimer clock;
+        clock.start();
+        int requests = 0;
+        while (clock.elapsed() < 400) {
+            range->insertAfter(QStringLiteral("一行文字\r"));
+            app->screenRefresh();
+            ++requests;
+        }
+        const int repaints = w->refreshRepaints() - before;
+        QVERIFY2(repaints >= 2, qPrintable(QString::number(repaints)));
+        QVERIFY2(repaints <= 400 / DocumentWindow::RefreshInterval + 2, qPrintable(QString::number(repaints)));
+        QVERIFY(requests > 10 * repaints);
+        // Each repaint showed the document as it then was.
+        QVERIFY(w->view()->layout().pageCount() > 1);
+        app->quit();
+    }
+};
+
+QTEST_MAIN(TestDocwindowRefresh)
+#include "test_docwindow_refresh.moc"

@@ -1,0 +1,297 @@
+// The document window as the editor uses it: shown by the generator, one per
+// document, saving as DOCX, exporting PDF, printing, and asking before an
+// unsaved document is closed.
+
+#include "editions/contacts.h"
+#include "engine/application.h"
+#include "engine/window/docwindow.h"
+#include "engine/window/fonts.h"
+#include "engine/window/pdfexport.h"
+#include "engine/window/viewhost.h"
+#include "generator/backends.h"
+#include "generator/bulletin.h"
+#include "sample_issue.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <zip.h>
+
+using namespace brevix;
+using namespace brevix::docwindow;
+
+namespace {
+
+// Typesets a bulletin as the output command does, yielding to the window.
+std::shared_ptr<engine::Document> Output(int articles)
+{
+    const auto before = engine::Application::all();
+    auto backend = word::MakeDefaultBackend();
+    OutputIssueToWord(*backend, testing::SampleArticles(articles),
+                      {QStringLiteral("12"), QStringLiteral("345"), QStringLiteral("2003"), QStringLiteral("1"),
+                       QStringLiteral("13")},
+                      OfficeContacts(), [] { QCoreApplication::processEvents(); });
+    std::shared_ptr<engine::Document> doc;
+    for (const auto& app : engine::Application::all()) {
+        if (std::find(before.begin(), before.end(), app) == before.end() && !app->documents().empty())
+            doc = app->documents().back();
+    }
+    if (!doc && engine::Application::running())
+        doc = engine::Application::running()->activeDocument()->shared_from_this();
+    // The window catches up with the last steps by itself, shortly.
+    if (DocumentWindow* w = doc ? WindowOf(*doc) : nullptr) {
+        QDeadlineTimer deadline(5000);
+        while (w->view()->layout().revision() != doc->revision() && !deadline.hasExpired())
+            QTest::qWait(10);
+    }
+    return doc;
+}
+
+QByteArray ZipEntry(const QString& path, const char* name)
+{
+    int error = 0;
+    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+    if (!archive)
+        return {};
+    QByteArray out;
+    if (zip_file_t* f = zip_fopen(archive, name, 0)) {
+        char buffer[65536];
+        zip_int64_t n;
+        while ((n = zip_fread(f, buffer, sizeof buffer)) > 0)
+            out.append(buffer, static_cast<qsizetype>(n));
+        zip_fclose(f);
+    }
+    zip_close(archive);
+    return out;
+}
+
+int PdfPages(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![a-zA-Z])"));
+    int count = 0;
+    for (auto it = page.globalMatch(QString::fromLatin1(f.readAll())); it.hasNext(); it.next())
+        ++count;
+    return count;
+}
+
+} // namespace
+
+class TestDocwindowWindow : public QObject {
+    Q_OBJECT
+private:
+    ScriptedDialogs dialogs_;
+    QTemporaryDir dir_;
+
+private slots:
+    void initTestCase()
+    {
+        InstallFontSubstitutions();
+        InstallDocumentWindows(dialogs_);
+    }
+    void cleanupTestCase() { UninstallDocumentWindows(); }
+    void init() { dialogs_ = ScriptedDialogs(); }
+    void cleanup()
+    {
+        // Leave no window behind for the next case.
+        for (DocumentWindow* w : DocumentWindows())
+            w->discard();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void outputShowsTheDocument()
+    {
+        auto doc = Output(12);
+        QVERIFY(doc);
+        DocumentWindow* w = WindowOf(*doc);
+        QVERIFY(w);
+        QVERIFY(w->isVisible());
+        QVERIFY(w->windowTitle().contains(doc->name()));
+        // What the window shows is the whole document as it stands.
+        QCOMPARE(w->view()->layout().revision(), doc->revision());
+        PageLayout fresh(*doc);
+        fresh.update();
+        QCOMPARE(w->view()->layout().pageCount(), fresh.pageCount());
+        QVERIFY(w->view()->paintCount() > 0);
+        // The hand-over selects the whole document: the view shows its start.
+        QCOMPARE(w->view()->currentPage(), 0);
+        QVERIFY(w->statusBar()->findChildren<QLabel*>().first()->text().contains(
+            QStringLiteral("共 %1 页").arg(fresh.pageCount())));
+        // Nothing asked during typesetting.
+        QVERIFY(dialogs_.shown.isEmpty());
+    }
+
+    void oneWindowPerDocument()
+    {
+        auto first = Output(2);
+        auto second = Output(3);
+        QVERIFY(first && second && first != second);
+        QVERIFY(WindowOf(*first) && WindowOf(*second));
+        QVERIFY(WindowOf(*first) != WindowOf(*second));
+        QVERIFY(WindowOf(*first)->isVisible() && WindowOf(*second)->isVisible());
+        QVERIFY(!WindowOf(*first)->isModal() && !WindowOf(*second)->isModal());
+    }
+
+    void closingAnUnsavedDocumentAsks_data()
+    {
+        QTest::addColumn<QList<Answer>>("answers");
+        QTest::addColumn<QString>("file");   // the save dialog's answer; empty: cancelled
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("cancel keeps it open") << QList<Answer>{Answer::Cancel} << QString() << false << false << QString();
+        QTest::newRow("no discards it") << QList<Answer>{Answer::No} << QString() << true << false << QString();
+        QTest::newRow("yes saves, then closes") << QList<Answer>{Answer::Yes} << QStringLiteral("closing.docx") << true << true << QString();
+        QTest::newRow("yes without suffix") << QList<Answer>{Answer::Yes} << QStringLiteral("closing") << true << true << QString();
+        QTest::newRow("yes, file dialog cancelled") << QList<Answer>{Answer::Yes} << QString() << false << false << QString();
+        QTest::newRow("yes, unwritable folder") << QList<Answer>{Answer::Yes, Answer::Ok} << QStringLiteral("no/such/dir/x.docx")
+                                                 << false << false << QStringLiteral("发生错误！\r\n路径未找到");
+    }
+    void closingAnUnsavedDocumentAsks()
+    {
+        QFETCH(QList<Answer>, answers);
+        QFETCH(QString, file);
+        QFETCH(bool, closed);
+        QFETCH(bool, saved);
+        QFETCH(QString, error);
+        auto doc = Output(3);
+        DocumentWindow* w = WindowOf(*doc);
+        QVERIFY(w);
+        QPointer<DocumentWindow> guard(w);
+        dialogs_.answers = answers;
+        const QString path = file.isEmpty() ? QString() : dir_.filePath(file);
+        if (!file.isEmpty())
+            dialogs_.fileNames = {path};
+
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        QVERIFY(!dialogs_.shown.isEmpty());
+        QCOMPARE(dialogs_.shown.first().text, QStringLiteral("文档尚未保存，是否保存？"));
+        QCOMPARE(dialogs_.shown.first().buttons, Buttons::YesNoCancel);
+        QCOMPARE(doc->isClosed(), closed);
+        QCOMPARE(guard.isNull(), closed);
+        if (!closed)
+            QVERIFY(w->isVisible());
+        const QString written = path.endsWith(QStringLiteral(".docx")) ? path : path + QStringLiteral(".docx");
+        QCOMPARE(!path.isEmpty() && QFile::exists(written), saved);
+        if (!error.isEmpty())
+            QCOMPARE(dialogs_.lastText(), error);
+        else
+            QCOMPARE(dialogs_.shown.size(), 1);
+    }
+
+    void savedDocumentClosesWithoutAsking()
+    {
+        auto doc = Output(3);
+        DocumentWindow* w = WindowOf(*doc);
+        const QString path = dir_.filePath(QStringLiteral("saved.docx"));
+        dialogs_.fileNames = {path};
+        QVERIFY(w->saveAsDocx());
+        QVERIFY(!doc->isModified());
+        QVERIFY(w->windowTitle().startsWith(QStringLiteral("saved.docx")));
+        // The save dialog offered the document's name.
+        QCOMPARE(dialogs_.fileRequests.size(), 1);
+        QVERIFY(dialogs_.fileRequests.first().save);
+        QVERIFY(dialogs_.fileRequests.first().filter.contains(QStringLiteral("*.docx")));
+
+        // What was saved is the bulletin, formats included.
+        const QByteArray xml = ZipEntry(path, "word/document.xml");
+        QVERIFY(!xml.isEmpty());
+        QVERIFY(xml.contains(QStringLiteral("情 况 反 映").toUtf8()));
+        QVERIFY(xml.contains("w:val=\"84\""));      // 42 points
+        QVERIFY(xml.contains("w:val=\"FF0000\""));  // red masthead
+        QVERIFY(xml.contains("w:type=\"page\""));   // the page break
+        QVERIFY(xml.contains("<w:bdr"));            // boxed section headings
+
+        w->close();
+        QVERIFY(dialogs_.shown.isEmpty());
+        QVERIFY(doc->isClosed());
+    }
+
+    void exportPdfAndPrint()
+    {
+        auto doc = Output(12);
+        DocumentWindow* w = WindowOf(*doc);
+        const int pages = w->view()->layout().pageCount();
+        const QString pdf = dir_.filePath(QStringLiteral("export.pdf"));
+        dialogs_.fileNames = {pdf};
+        QVERIFY(w->exportPdf());
+        QCOMPARE(PdfPages(pdf), pages);
+        QVERIFY(dialogs_.fileRequests.first().filter.contains(QStringLiteral("*.pdf")));
+        QVERIFY(doc->isModified()); // exporting is not saving
+
+        // A failing export reports the error and says so.
+        dialogs_.fileNames = {dir_.filePath(QStringLiteral("missing/dir/x.pdf"))};
+        QVERIFY(!w->exportPdf());
+        QCOMPARE(dialogs_.lastText(), QStringLiteral("发生错误！\r\n路径未找到"));
+
+        // Printing: all pages, or the chosen range.
+        for (auto [from, to, expected] : {std::tuple{0, 0, pages}, std::tuple{2, 3, 2}}) {
+            QPrinter printer(QPrinter::HighResolution);
+            const QString out = dir_.filePath(QStringLiteral("print%1.pdf").arg(from));
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(out);
+            if (from > 0) {
+                printer.setPrintRange(QPrinter::PageRange);
+                printer.setFromTo(from, to);
+            }
+            w->printTo(printer);
+            QCOMPARE(PdfPages(out), expected);
+        }
+    }
+
+    void closedByTheEngineWithoutAsking()
+    {
+        auto doc = Output(1);
+        QPointer<DocumentWindow> w = WindowOf(*doc);
+        QVERIFY(w);
+        doc->application()->closeDocument(*doc);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(w.isNull());
+        QVERIFY(dialogs_.shown.isEmpty());
+    }
+
+    void keysReachTheWordProcessor()
+    {
+        auto doc = Output(1);
+        DocumentWindow* w = WindowOf(*doc);
+        engine::Application* app = doc->application();
+        QVERIFY(app);
+        QWidget* view = w->view();
+        using Mode = engine::KeyboardState::Mode;
+
+        // A foreign key changes nothing.
+        const std::uint64_t revision = doc->revision();
+        QTest::keyClick(view, Qt::Key_Q, Qt::AltModifier);
+        QCOMPARE(app->keyboardState().mode, Mode::Idle);
+        QCOMPARE(doc->revision(), revision);
+
+        // Format, Font, the Latin-font field: the window shows where the keyboard is.
+        QTest::keyClick(view, Qt::Key_O, Qt::AltModifier);
+        QCOMPARE(app->keyboardState().mode, Mode::FormatMenu);
+        QTest::keyClick(view, Qt::Key_F);
+        QCOMPARE(app->keyboardState().mode, Mode::FontDialog);
+        QTest::keyClick(view, Qt::Key_O, Qt::AltModifier);
+        QTest::keyClicks(view, QStringLiteral("arial"));
+        QVERIFY(w->statusBar()->findChildren<QLabel*>().last()->text().contains(QStringLiteral("arial")));
+        QTest::keyClick(view, Qt::Key_Return);
+        QTest::keyClick(view, Qt::Key_Return);
+        QCOMPARE(app->keyboardState().mode, Mode::Idle);
+        // The whole document was selected at the hand-over: its Latin font changed.
+        QCOMPARE(doc->charFormatAt(0).latinFont, QStringLiteral("Arial"));
+        QCOMPARE(doc->charFormatAt(doc->length() - 2).latinFont, QStringLiteral("Arial"));
+        QCoreApplication::processEvents();
+        QTRY_COMPARE(w->view()->layout().revision(), doc->revision());
+    }
+};
+
+QTEST_MAIN(TestDocwindowWindow)
+#include "test_docwindow_window.moc"
