@@ -125,6 +125,8 @@ void Range::collapse(bool toEnd)
 void Range::insertAfter(QStringView text)
 {
     const auto [at, count] = doc_->insertText(end_, text, this);
+    if (count == 0)
+        return;
     if (start_ > at) { // the range lay after the final mark
         start_ = at;
         end_ = at + count;
