@@ -84,6 +84,10 @@ private slots:
         QCOMPARE(Shown(*doc), QStringLiteral("abcd|"));
         QCOMPARE(after->start(), 3);
         QCOMPARE(after->end(), 4);
+        auto nothing = doc->range(doc->length(), doc->length());
+        nothing->insertAfter(QString());
+        QCOMPARE(nothing->start(), doc->length()); // inserting nothing moves nothing
+        QCOMPARE(Shown(*doc), QStringLiteral("abcd|"));
         QVERIFY(doc->isModified());
     }
 

@@ -226,7 +226,7 @@ private slots:
     {
         auto doc = std::make_shared<Document>();
         auto r = doc->range(0, 0);
-        r->insertAfter(QStringLiteral("a<b>&\"c\" d\te"));
+        r->insertAfter(QStringLiteral("a<b>&\"c\" d\te\v"));
         r->insertAfter(QString(QChar(0x0001)) + QStringLiteral("x") + QChar(0xD800) + QStringLiteral("y😀"));
         r->collapse(true);
         r->insertPageBreak();
@@ -234,6 +234,7 @@ private slots:
         const QByteArray xml = DocumentXml(*doc);
         QVERIFY(WellFormed(xml));
         QVERIFY(xml.contains("<w:tab/>"));
+        QVERIFY(xml.contains("<w:br/>")); // a line break inside the paragraph
         QVERIFY(xml.contains("<w:br w:type=\"page\"/>"));
         const auto paras = Paragraphs(xml);
         QCOMPARE(paras.size(), 2);
