@@ -52,6 +52,20 @@ const Kinsoku& Rules()
     return rules;
 }
 
+// Ideographs, kana and hangul: letters of Asian text, between which and
+// Latin letters or digits a word processor adds a little space.
+bool IsAsianLetter(char32_t c)
+{
+    return (c >= 0x3040 && c <= 0x30FF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF)
+        || (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x3FFFF);
+}
+
+bool IsLatinLetterOrDigit(char32_t c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z')
+        || (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7);
+}
+
 QColor ColorOf(int colorIndex)
 {
     const int rgb = engine::PaletteRgb(colorIndex);
@@ -141,7 +155,8 @@ void PageLayout::measure(const engine::ParagraphInfo& info, int from, int to) co
         }
     });
 
-    // Break opportunities, from each character and the one after it.
+    // Break opportunities and the space between Asian and Latin text, from
+    // each character and the one after it.
     for (int i = from; i < to && i < textLength; ++i) {
         CharInfo& c = chars_[static_cast<std::size_t>(i)];
         if (c.flags & (Control | Trail))
@@ -153,6 +168,17 @@ void PageLayout::measure(const engine::ParagraphInfo& info, int from, int to) co
             continue;
         const char16_t a = text[info.start + i].unicode();
         const char16_t b = text[info.start + next].unicode();
+        {
+            const char32_t ua = QChar::isHighSurrogate(a) && next > i + 1 ? QChar::surrogateToUcs4(a, text[info.start + i + 1].unicode()) : a;
+            const char32_t ub = QChar::isHighSurrogate(b) && next + 1 < textLength ? QChar::surrogateToUcs4(b, text[info.start + next + 1].unicode()) : b;
+            const bool asianThenLatin = IsAsianLetter(ua) && IsLatinLetterOrDigit(ub);
+            if (asianThenLatin || (IsLatinLetterOrDigit(ua) && IsAsianLetter(ub))) {
+                // A quarter of the Asian character's size.
+                const int halfPoints = asianThenLatin ? c.format->halfPoints
+                                                      : doc_.charFormatAt(info.start + next).halfPoints;
+                c.advance += static_cast<float>(halfPoints / 8.0);
+            }
+        }
         if (b == u' ' || b == u'\t' || b < 0x20)
             continue; // spaces and breaks stay with the text before them
         bool allowed;
@@ -308,14 +334,16 @@ void PageLayout::layoutParagraph(const engine::ParagraphInfo& info, Para& para)
             break;
         }
         line.x = static_cast<float>(indent + std::max<qreal>(offset, 0));
-        line.width = static_cast<float>(width);
+        line.width = static_cast<float>(width + gap * gaps); // as shown, justification included
         line.gap = static_cast<float>(gap);
         line.ascent = static_cast<float>(base);
         line.height = static_cast<float>(height);
         para.lines.push_back(line);
 
         firstLine = false;
-        if (last && !forced)
+        // A page break followed only by the paragraph mark keeps the mark on
+        // its line; the next paragraph starts the new page.
+        if (last)
             break;
         start = end;
     }
@@ -350,12 +378,14 @@ void PageLayout::paginateFrom(int k)
             line.y = y;
             y += line.height;
             if (line.pageBreak) {
-                ++page;
-                y = 0;
                 if (li + 1 < p.lines.size())
                     pages_.push_back({i, static_cast<int>(li + 1)});
-                else
+                else if (i + 1 < count)
                     pages_.push_back({i + 1, 0});
+                else
+                    continue; // a break at the very end opens no empty page
+                ++page;
+                y = 0;
             }
         }
     }

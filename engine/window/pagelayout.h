@@ -96,7 +96,7 @@ private:
         int end = 0;
         int contentEnd = 0; // without trailing spaces and break characters
         float x = 0;        // content start, relative to the text column
-        float width = 0;    // content width without justification
+        float width = 0;    // content width as shown
         float gap = 0;      // justification added at each expandable gap
         float ascent = 0;   // baseline below the line's top
         float height = 0;

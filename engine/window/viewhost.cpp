@@ -3,6 +3,7 @@
 #include "engine/application.h"
 #include "engine/window/docwindow.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QPointer>
 #include <memory>
@@ -16,6 +17,10 @@ public:
     explicit WindowHost(Dialogs& dialogs) : dialogs_(dialogs) {}
     ~WindowHost() override
     {
+        if (engine::CurrentViewHost() == this)
+            engine::SetViewHost(nullptr);
+        if (!QCoreApplication::instance())
+            return; // the application took its windows with it
         const auto windows = windows_;
         for (const QPointer<DocumentWindow>& w : windows) {
             if (w) {

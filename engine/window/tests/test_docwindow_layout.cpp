@@ -295,19 +295,58 @@ private slots:
         QCOMPARE(layout.pageOfPosition(0), 0);
         QCOMPARE(layout.pageOfPosition(doc->text().indexOf(QStringLiteral("第二页"))), 1);
         // Six lines of 100 points fill a page (697.9 points tall); more go on.
-        // After the break: the rest of its paragraph, 第二页, ten lines and
-        // the final mark: 13 lines on three pages.
+        // The break keeps its paragraph's mark on its line; after it come
+        // 第二页, ten lines and the final mark: 12 lines on two pages.
         auto more = doc->range(doc->length() - 1, doc->length() - 1);
         more->insertAfter(QStringLiteral("行\r").repeated(10));
         doc->content()->setLineSpacing(100);
         layout.update();
-        QCOMPARE(layout.pageCount(), 4);
+        QCOMPARE(layout.pageCount(), 3);
         QCOMPARE(layout.lines(0).size(), 1);
         QCOMPARE(layout.lines(1).size(), 6);
         QCOMPARE(layout.lines(2).size(), 6);
-        QCOMPARE(layout.lines(3).size(), 1);
         for (const LineBox& l : layout.lines(1))
             QCOMPARE(l.rect.height(), 100.0);
+    }
+
+    void pageBreakInsideAParagraph()
+    {
+        // Text after the break goes on the next page; a break at the very
+        // end of the document opens no empty page.
+        auto doc = NewDocument();
+        auto range = doc->range(0, 0);
+        range->insertAfter(QStringLiteral("前"));
+        range->collapse(true);
+        range->insertPageBreak();
+        range->collapse(true);
+        range->insertAfter(QStringLiteral("后"));
+        range->collapse(true);
+        range->insertPageBreak();
+        PageLayout layout(*doc);
+        layout.update();
+        QCOMPARE(layout.pageCount(), 2);
+        QCOMPARE(layout.pageOfPosition(doc->text().indexOf(QStringLiteral("后"))), 1);
+        QCOMPARE(layout.lines(1).size(), 1);
+        QVERIFY(layout.lines(1).first().pageBreak);
+    }
+
+    void spaceBetweenAsianAndLatinText()
+    {
+        // 第12期 gets a quarter em on each side of 12, as word processors set it.
+        auto doc = NewDocument();
+        auto range = doc->range(0, 0);
+        range->insertAfter(QStringLiteral("第12期"));
+        range->setFontName(QStringLiteral("宋体"));
+        range->setFontSize(16);
+        range->setAlignment(engine::Alignment::Left);
+        PageLayout layout(*doc);
+        layout.update();
+        const QVector<Fragment> frags = layout.fragments(layout.lines(0).first());
+        QCOMPARE(frags.size(), 3);
+        QCOMPARE(frags[0].text, QStringLiteral("第"));
+        QCOMPARE(frags[0].width, 16.0 + 4.0);
+        QCOMPARE(frags[2].x - frags[1].x - frags[1].width, 0.0);
+        QVERIFY(frags[1].width > 4.0 + 2 * 4.0 - 0.01); // two digits and the space after them
     }
 
     void incrementalUpdatesMatchAFreshLayout()
