@@ -26,6 +26,7 @@ enum CharFlag : quint8 {
     BreakAfter = 2,  // a line may end after this character
     Control = 4,     // drawn as nothing (marks, breaks, other controls)
     Trail = 8,       // the second unit of a surrogate pair
+    Hangs = 64,      // full stop or comma: may hang past the right margin
     PageBreakChar = 16,
     LineBreakChar = 32,
 };
@@ -151,6 +152,8 @@ void PageLayout::measure(const engine::ParagraphInfo& info, int from, int to) co
                     c.flags |= LineBreakChar;
             } else {
                 c.advance = face.glyph(ucs).advance;
+                if (u == u'，' || u == u'。' || u == u'、' || u == u'．' || u == u',' || u == u'.')
+                    c.flags = Hangs;
             }
         }
     });
@@ -223,6 +226,7 @@ void PageLayout::layoutParagraph(const engine::ParagraphInfo& info, Para& para)
         // Find where the line ends.
         int end = n;
         bool forced = false;
+        qreal hanging = 0; // width of a punctuation mark hanging past the margin
         qreal x = 0;
         int lastBreak = -1;
         for (int j = start; j < n; ++j) {
@@ -242,6 +246,13 @@ void PageLayout::layoutParagraph(const engine::ParagraphInfo& info, Para& para)
                 continue;
             }
             if (x + c.advance > avail + 1e-3 && j > start) {
+                if ((c.flags & Hangs) && x <= avail + 1e-3) {
+                    // Rather than open the next line, a comma or full stop
+                    // hangs in the margin (as Chinese word processors do).
+                    hanging = c.advance;
+                    end = j + 1;
+                    break;
+                }
                 end = lastBreak > start ? lastBreak : j;
                 // A pair is never split.
                 if (end < n && (chars_[static_cast<std::size_t>(end)].flags & Trail))
@@ -323,14 +334,14 @@ void PageLayout::layoutParagraph(const engine::ParagraphInfo& info, Para& para)
         case Alignment::Left:
             break;
         case Alignment::Center:
-            offset = (avail - width) / 2;
+            offset = (avail - (width - hanging)) / 2;
             break;
         case Alignment::Right:
-            offset = avail - width;
+            offset = avail - (width - hanging);
             break;
         case Alignment::Justify:
-            if (!last && !forced && gaps > 0 && width < avail)
-                gap = (avail - width) / gaps;
+            if (!last && !forced && gaps > 0 && width - hanging < avail)
+                gap = (avail - (width - hanging)) / gaps;
             break;
         }
         line.x = static_cast<float>(indent + std::max<qreal>(offset, 0));

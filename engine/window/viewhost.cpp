@@ -2,6 +2,7 @@
 
 #include "engine/application.h"
 #include "engine/window/docwindow.h"
+#include "engine/window/fonts.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -104,6 +105,7 @@ std::unique_ptr<WindowHost>& Host()
 
 void InstallDocumentWindows(Dialogs& dialogs)
 {
+    InstallFontSubstitutions();
     UninstallDocumentWindows();
     Host() = std::make_unique<WindowHost>(dialogs);
     engine::SetViewHost(Host().get());
