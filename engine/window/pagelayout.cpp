@@ -663,14 +663,14 @@ void PageLayout::paintPage(QPainter& painter, int page) const
                     painter.drawGlyphRun(QPointF(0, 0), run);
             }
             if (f.underline != 0 && f.width > 0) {
-                const qreal t = std::max<qreal>(f.size / 24, 0.5);
+                const qreal t = std::max<qreal>(f.size / 32, 0.4);
                 QPen pen(f.color, t);
                 pen.setCapStyle(Qt::FlatCap);
                 painter.setPen(pen);
                 const qreal y = f.baseline + std::max<qreal>(f.descent * 0.4, t * 1.5);
                 painter.drawLine(QPointF(f.x, y), QPointF(f.x + f.width, y));
                 if (f.underline == 3) // double
-                    painter.drawLine(QPointF(f.x, y + 2 * t), QPointF(f.x + f.width, y + 2 * t));
+                    painter.drawLine(QPointF(f.x, y + 2.5 * t), QPointF(f.x + f.width, y + 2.5 * t));
             }
         }
         // Text borders around runs of equally bordered characters.
