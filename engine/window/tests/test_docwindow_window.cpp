@@ -248,6 +248,33 @@ private slots:
         }
     }
 
+    void shownWhenVisibleAndFollowsTheSelection()
+    {
+        auto app = engine::Application::create();
+        auto doc = app->addDocument();
+        auto range = doc->range(0, 0);
+        range->insertAfter(QStringLiteral("一段文字\r").repeated(200));
+        QVERIFY(!WindowOf(*doc)); // not before Visible
+        app->setVisible(true);
+        DocumentWindow* w = WindowOf(*doc);
+        QVERIFY(w && w->isVisible());
+        QTRY_COMPARE(w->view()->layout().revision(), doc->revision());
+        QVERIFY(w->view()->layout().pageCount() > 3);
+        QCOMPARE(w->view()->currentPage(), 0);
+
+        // Selecting text further on brings it into view, as Select does in a word processor.
+        const int last = doc->paragraph(doc->paragraphCount() - 2).start;
+        doc->range(last, last + 4)->select();
+        QTRY_COMPARE(w->view()->currentPage(), w->view()->layout().pageCount() - 1);
+
+        app->setVisible(false);
+        QVERIFY(!w->isVisible());
+        app->quit(); // the application closes its documents: the window goes without asking
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!WindowOf(*doc));
+        QVERIFY(dialogs_.shown.isEmpty());
+    }
+
     void closedByTheEngineWithoutAsking()
     {
         auto doc = Output(1);
