@@ -1,6 +1,8 @@
 #include "ui/composer.h"
 
 #include "editions/headless.h"
+#include "engine/window/fonts.h"
+#include "engine/window/viewhost.h"
 #include "generator/backends.h"
 #include "ui/form1.h"
 #include "ui/qtdialogs.h"
@@ -33,11 +35,20 @@ int RunComposer(const Edition& edition, int argc, char** argv)
     if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
-    const std::unique_ptr<word::Backend> backend = word::MakeDefaultBackend();
     QtDialogs dialogs;
-    Form1 form(edition, dialogs, *backend);
-    form.show();
-    return QApplication::exec();
+    // The typeset bulletin shows in document windows of its own. They outlive
+    // the composer's windows: the program ends when the last window closes.
+    docwindow::InstallFontSubstitutions();
+    docwindow::InstallDocumentWindows(dialogs);
+    const std::unique_ptr<word::Backend> backend = word::MakeDefaultBackend();
+    int code = 0;
+    {
+        Form1 form(edition, dialogs, *backend);
+        form.show();
+        code = QApplication::exec();
+    }
+    docwindow::UninstallDocumentWindows();
+    return code;
 }
 
 } // namespace brevix

@@ -69,6 +69,7 @@ Form1::Form1(const Edition& edition, Dialogs& dialogs, word::Backend& backend, Q
     line->setFrameShadow(QFrame::Plain);
     line->setLineWidth(3);
     line->setGeometry(TwipsToPixels(5040) - 1, TwipsToPixels(60), 3, TwipsToPixels(7500 - 60));
+    line->setAccessibleDescription(line->objectName());
 
     cmdTJ_ = MakeButton(this, QStringLiteral("cmdTJ"), QStringLiteral("提  交"));
     cmdQC_ = MakeButton(this, QStringLiteral("cmdQC"), QStringLiteral("清  除"));
@@ -328,14 +329,14 @@ void Form1::Exit()
 {
     if (dialogs_.message(QStringLiteral("是否要退出本程序？"), Buttons::OkCancel, Icon::Information) != Answer::Ok)
         return;
-    if (editDialog_)
-        editDialog_->close();
+    if (Form2* dialog = editDialog())
+        dialog->close();
     close();
 }
 
 void Form1::OpenEditDialog()
 {
-    if (editDialog_)
+    if (editDialog())
         return;
     editDialog_ = new Form2(*this);
     editDialog_->show();
