@@ -143,7 +143,7 @@ Form1::~Form1()
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == lstTitles_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
-        UpdatePageEstimate();
+        RunCommand(dialogs_, CommandErrorHeading(), [this] { UpdatePageEstimate(); });
     return QWidget::eventFilter(watched, event);
 }
 
