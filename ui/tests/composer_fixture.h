@@ -98,6 +98,14 @@ struct Composer {
         if (category >= 0)
             QTest::mouseClick(entry().famClass->option(category), Qt::LeftButton);
     }
+    // Opens the edit dialog as the editor does, by a double click in the body box.
+    Form2* openDialog() const
+    {
+        QWidget* viewport = entry().rtxtWord->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(10, 10));
+        return form->editDialog();
+    }
     void submit(const QString& title, const QString& source, const QString& body, int category) const
     {
         type(title, source, body, category);

@@ -12,14 +12,6 @@ using namespace brevix::testing;
 
 namespace {
 
-Form2* OpenDialog(const Composer& c)
-{
-    QWidget* viewport = c.entry().rtxtWord->viewport();
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(10, 10));
-    return c.form->editDialog();
-}
-
 QAccessibleInterface* Accessible(QWidget* window, const QString& name)
 {
     auto* control = window->findChild<QWidget*>(name);
@@ -110,7 +102,7 @@ void TestAccessibility::namesAndDescriptions()
     QFETCH(bool, earlier);
     Composer c(earlier ? BrevixEdition() : Brevix2003Edition());
     CheckControls(c.form.get(), kEntry + kMainOnly, c.edition);
-    Form2* dialog = OpenDialog(c);
+    Form2* dialog = c.openDialog();
     QVERIFY(dialog);
     CheckControls(dialog, kEntry + QList<Expect>{{"cmdTJ", QStringLiteral("编辑完成"), nullptr}}, c.edition);
     // Each window reads as its caption.
@@ -166,7 +158,7 @@ void TestAccessibility::optionActivatedInDialogIsHandedBack()
 {
     Composer c(BrevixEdition());
     c.type(QStringLiteral("标题"), QStringLiteral("出处"), QStringLiteral("正文"), 0);
-    Form2* dialog = OpenDialog(c);
+    Form2* dialog = c.openDialog();
     QVERIFY(dialog);
     QAccessibleInterface* option = QAccessible::queryAccessibleInterface(dialog->entry().famClass->option(3));
     option->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());

@@ -9,14 +9,6 @@ using namespace brevix::testing;
 
 namespace {
 
-Form2* OpenDialog(const Composer& c)
-{
-    QWidget* viewport = c.entry().rtxtWord->viewport();
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(10, 10));
-    return c.form->editDialog();
-}
-
 QPushButton* DialogButton(Form2* dialog, const char* name)
 {
     return dialog->findChild<QPushButton*>(QString::fromLatin1(name));
@@ -51,7 +43,7 @@ void TestForm2::opensWithMainEntryAndHidesMain()
     QFETCH(int, category);
     Composer c(earlier ? BrevixEdition() : Brevix2003Edition());
     c.type(QStringLiteral("标题"), QStringLiteral("出处"), QStringLiteral("第一行\n第二行"), category);
-    Form2* dialog = OpenDialog(c);
+    Form2* dialog = c.openDialog();
     QVERIFY(dialog);
     QVERIFY(dialog->isVisible());
     QVERIFY(!c.form->isVisible());
@@ -67,7 +59,7 @@ void TestForm2::opensWithMainEntryAndHidesMain()
 void TestForm2::emptyEntryOpensEmpty()
 {
     Composer c(Brevix2003Edition());
-    Form2* dialog = OpenDialog(c);
+    Form2* dialog = c.openDialog();
     QVERIFY(dialog);
     QVERIFY(dialog->entry().txtTitle->text().isEmpty());
     QVERIFY(dialog->entry().txtSource->text().isEmpty());
@@ -79,7 +71,7 @@ void TestForm2::handBackCopiesTextsAndCategory()
 {
     Composer c(BrevixEdition());
     c.type(QStringLiteral("旧"), QStringLiteral("旧出处"), QStringLiteral("旧正文"), 0);
-    Form2* dialog = OpenDialog(c);
+    Form2* dialog = c.openDialog();
     dialog->entry().txtTitle->setText(QStringLiteral("新标题"));
     dialog->entry().rtxtWord->setBody(QStringLiteral("甲\r\n\r\n乙\r\n"));
     QTest::mouseClick(dialog->entry().famClass->option(4), Qt::LeftButton);
@@ -103,7 +95,7 @@ void TestForm2::closeButtonKeepsOldTexts()
 {
     Composer c(Brevix2003Edition());
     c.type(QStringLiteral("旧"), QStringLiteral("旧出处"), QStringLiteral("旧正文"), 1);
-    Form2* dialog = OpenDialog(c);
+    Form2* dialog = c.openDialog();
     dialog->entry().txtTitle->setText(QStringLiteral("改了"));
     QTest::mouseClick(dialog->entry().famClass->option(2), Qt::LeftButton);
     dialog->close();
@@ -112,7 +104,7 @@ void TestForm2::closeButtonKeepsOldTexts()
     QCOMPARE(c.entry().rtxtWord->body(), QStringLiteral("旧正文"));
     QCOMPARE(c.entry().famClass->selected(), 1);
     // Every opening loads afresh.
-    Form2* again = OpenDialog(c);
+    Form2* again = c.openDialog();
     QVERIFY(again);
     QCOMPARE(again->entry().txtTitle->text(), QStringLiteral("旧"));
     QCOMPARE(again->entry().famClass->selected(), 1);
@@ -122,7 +114,7 @@ void TestForm2::clearThenHandBackKeepsCategory()
 {
     Composer c(Brevix2003Edition());
     c.type(QStringLiteral("旧"), QStringLiteral("旧出处"), QStringLiteral("旧正文"), 2);
-    Form2* dialog = OpenDialog(c);
+    Form2* dialog = c.openDialog();
     QTest::mouseClick(DialogButton(dialog, "cmdQC"), Qt::LeftButton);
     QVERIFY(dialog->entry().txtTitle->text().isEmpty());
     QCOMPARE(dialog->entry().famClass->selected(), -1);
@@ -142,7 +134,7 @@ void TestForm2::handBackDuringPendingEditOnlyChangesEntry()
     c.form->issue().AddArticle(QStringLiteral("甲"), QStringLiteral("s"), QStringLiteral("x"), QStringLiteral("宏观动向"));
     c.clickLine(0);
     c.click(QStringLiteral("cmdEdit"));
-    Form2* dialog = OpenDialog(c);
+    Form2* dialog = c.openDialog();
     dialog->entry().txtTitle->setText(QStringLiteral("甲改"));
     QTest::mouseClick(DialogButton(dialog, "cmdTJ"), Qt::LeftButton);
     QCOMPARE(c.lines(), QStringList{QStringLiteral("甲----宏观动向")});
@@ -154,7 +146,7 @@ void TestForm2::handBackDuringPendingEditOnlyChangesEntry()
 void TestForm2::fontsOfTheDialog()
 {
     Composer c(Brevix2003Edition());
-    Form2* dialog = OpenDialog(c);
+    Form2* dialog = c.openDialog();
     for (QWidget* box : {static_cast<QWidget*>(dialog->entry().txtTitle), static_cast<QWidget*>(dialog->entry().txtSource),
                          static_cast<QWidget*>(dialog->entry().rtxtWord)}) {
         QCOMPARE(box->font().families().value(0), QStringLiteral("幼圆"));

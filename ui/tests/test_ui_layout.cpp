@@ -13,14 +13,6 @@ using namespace brevix::testing;
 
 namespace {
 
-Form2* OpenDialog(const Composer& c)
-{
-    QWidget* viewport = c.entry().rtxtWord->viewport();
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(10, 10));
-    return c.form->editDialog();
-}
-
 // The focus chain as the Tab key walks it, from `start` round to `start`.
 QStringList TabWalk(QWidget* start)
 {
@@ -204,7 +196,7 @@ void TestLayout::editDialog()
     QFETCH(QStringList, tabs);
     QFETCH(QStringList, rects);
     Composer c(earlier ? BrevixEdition() : Brevix2003Edition());
-    Form2* dialog = OpenDialog(c);
+    Form2* dialog = c.openDialog();
     QVERIFY(dialog);
     QCOMPARE(dialog->size(), QSize(579, 556));
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
@@ -224,7 +216,7 @@ void TestLayout::placesFromTheTable()
     // table, and the table names nothing the window lacks.
     for (const Edition* edition : {&Brevix2003Edition(), &BrevixEdition()}) {
         Composer c(*edition);
-        Form2* dialog = OpenDialog(c);
+        Form2* dialog = c.openDialog();
         QVERIFY(dialog);
         const EditionLayout& layout = LayoutOf(*edition);
         const QList<std::pair<QWidget*, const WindowLayout*>> windows{{c.form.get(), &layout.form1},
