@@ -117,20 +117,22 @@ Form1::Form1(const Edition& edition, Dialogs& dialogs, word::Backend& backend, Q
 
     ApplyLayout(this, LayoutOf(edition_).form1);
 
-    connect(cmdTJ_, &QPushButton::clicked, this, [this] { RunCommand(dialogs_, CommandErrorHeading(), [this] { Submit(); }); });
-    connect(cmdQC_, &QPushButton::clicked, this, [this] { RunCommand(dialogs_, CommandErrorHeading(), [this] { Clear(); }); });
-    connect(cmdEdit_, &QPushButton::clicked, this, [this] { RunCommand(dialogs_, CommandErrorHeading(), [this] { Edit(); }); });
-    connect(lstTitles_, &QListView::doubleClicked, this,
-            [this] { RunCommand(dialogs_, CommandErrorHeading(), [this] { Edit(); }); });
-    connect(cmdDel_, &QPushButton::clicked, this, [this] { RunCommand(dialogs_, CommandErrorHeading(), [this] { Delete(); }); });
-    connect(cmdUp_, &QPushButton::clicked, this, [this] { RunCommand(dialogs_, CommandErrorHeading(), [this] { MoveUp(); }); });
-    connect(cmdDown_, &QPushButton::clicked, this, [this] { RunCommand(dialogs_, CommandErrorHeading(), [this] { MoveDown(); }); });
-    connect(cmdInFile_, &QPushButton::clicked, this, [this] { RunCommand(dialogs_, CommandErrorHeading(), [this] { Load(); }); });
-    connect(cmdSave_, &QPushButton::clicked, this, [this] { RunCommand(dialogs_, CommandErrorHeading(), [this] { Save(); }); });
-    connect(cmdOutWord_, &QPushButton::clicked, this, [this] { RunCommand(dialogs_, CommandErrorHeading(), [this] { Output(); }); });
-    connect(cmdEXIT_, &QPushButton::clicked, this, [this] { RunCommand(dialogs_, CommandErrorHeading(), [this] { Exit(); }); });
-    connect(entry_.rtxtWord, &BodyTextEdit::doubleClicked, this,
-            [this] { RunCommand(dialogs_, CommandErrorHeading(), [this] { OpenEditDialog(); }); });
+    // Every command ends in its own error box, never in the event loop.
+    const auto command = [this](void (Form1::*handler)()) {
+        return [this, handler] { RunCommand(dialogs_, CommandErrorHeading(), [this, handler] { (this->*handler)(); }); };
+    };
+    connect(cmdTJ_, &QPushButton::clicked, this, command(&Form1::Submit));
+    connect(cmdQC_, &QPushButton::clicked, this, command(&Form1::Clear));
+    connect(cmdEdit_, &QPushButton::clicked, this, command(&Form1::Edit));
+    connect(lstTitles_, &QListView::doubleClicked, this, command(&Form1::Edit));
+    connect(cmdDel_, &QPushButton::clicked, this, command(&Form1::Delete));
+    connect(cmdUp_, &QPushButton::clicked, this, command(&Form1::MoveUp));
+    connect(cmdDown_, &QPushButton::clicked, this, command(&Form1::MoveDown));
+    connect(cmdInFile_, &QPushButton::clicked, this, command(&Form1::Load));
+    connect(cmdSave_, &QPushButton::clicked, this, command(&Form1::Save));
+    connect(cmdOutWord_, &QPushButton::clicked, this, command(&Form1::Output));
+    connect(cmdEXIT_, &QPushButton::clicked, this, command(&Form1::Exit));
+    connect(entry_.rtxtWord, &BodyTextEdit::doubleClicked, this, command(&Form1::OpenEditDialog));
 }
 
 Form1::~Form1()

@@ -30,8 +30,10 @@ Form2::Form2(Form1& main) : QWidget(nullptr), main_(main)
     ApplyLayout(this, LayoutOf(main_.edition()).form2);
 
     Dialogs& dialogs = main_.dialogs();
-    connect(cmdTJ, &QPushButton::clicked, this, [this, &dialogs] { RunCommand(dialogs, DialogErrorHeading(), [this] { HandBack(); }); });
-    connect(cmdQC, &QPushButton::clicked, this, [this, &dialogs] { RunCommand(dialogs, CommandErrorHeading(), [this] { Clear(); }); });
+    connect(cmdTJ, &QPushButton::clicked, this,
+            [this, &dialogs] { RunCommand(dialogs, DialogErrorHeading(), [this] { HandBack(); }); });
+    connect(cmdQC, &QPushButton::clicked, this,
+            [this, &dialogs] { RunCommand(dialogs, CommandErrorHeading(), [this] { Clear(); }); });
 
     RunCommand(dialogs, DialogErrorHeading(), [this] { CopyEntry(main_.entry(), entry_); });
 }
