@@ -35,6 +35,30 @@ QString PageEstimateCaption(qint64 pages)
 
 namespace {
 
+// The title list. All lines have one height (that of the first), so a line
+// whose text changed needs only repainting; the list view's own handling lays
+// out every line again, which made each move cost time in proportion to the
+// length of the issue.
+class TitleList : public QListView {
+public:
+    using QListView::QListView;
+
+protected:
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles) override
+    {
+        if (!uniformItemSizes() || !topLeft.isValid() || !bottomRight.isValid() ||
+            bottomRight.row() - topLeft.row() > 8) {
+            QListView::dataChanged(topLeft, bottomRight, roles);
+            return;
+        }
+        for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
+            const QModelIndex line = model()->index(row, 0);
+            QAbstractItemView::dataChanged(line, line, roles);
+        }
+    }
+};
+
 QComboBox* MakeCombo(QWidget* parent, const QString& name, int first, int last, bool editable)
 {
     auto* combo = new QComboBox(parent);
@@ -82,7 +106,7 @@ Form1::Form1(const Edition& edition, Dialogs& dialogs, word::Backend& backend, Q
     cmdOutWord_ = MakeButton(this, QStringLiteral("cmdOutWord"), QStringLiteral("输 出 到 WORD 中"));
     cmdEXIT_ = MakeButton(this, QStringLiteral("cmdEXIT"), QStringLiteral("退   出"));
 
-    lstTitles_ = new QListView(this);
+    lstTitles_ = new TitleList(this);
     lstTitles_->setObjectName(QStringLiteral("lstTitles"));
     lstTitles_->setModel(&issue_);
     lstTitles_->setSelectionMode(QAbstractItemView::SingleSelection);
