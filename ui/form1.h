@@ -41,8 +41,8 @@ public:
     int EditIndex() const { return editIndex_; }
 
     bool outputRunning() const { return outputRunning_; }
-    // The open edit dialog, if any.
-    Form2* editDialog() const { return editDialog_; }
+    // The open edit dialog, if any (a closed one is on its way out).
+    Form2* editDialog() const { return editDialog_ && editDialog_->isVisible() ? editDialog_.data() : nullptr; }
 
     void UpdatePageEstimate();
 
