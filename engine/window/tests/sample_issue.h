@@ -1,9 +1,15 @@
 #pragma once
 // Issues of realistic Chinese articles for the window's tests, made from a
-// small phrase bank so that large issues cost nothing to describe.
+// small phrase bank so that large issues cost nothing to describe, and the
+// bulletins the built-in engine typesets from them.
 
+#include "editions/contacts.h"
+#include "engine/document.h"
+#include "generator/builtin_backend.h"
+#include "generator/bulletin.h"
 #include "model/issue.h"
 
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -52,6 +58,28 @@ inline QVector<Article> SampleArticles(int count)
         out.append(a);
     }
     return out;
+}
+
+// The bulletin of an issue of `count` sample articles, numbered 12/345 of
+// 13 January 2003; `yield` is called as the output command's window would.
+inline std::shared_ptr<engine::Document> Bulletin(int count, const YieldFn& yield = {})
+{
+    builtin::BuiltinBackend backend;
+    OutputIssueToWord(backend, SampleArticles(count),
+                      {QStringLiteral("12"), QStringLiteral("345"), QStringLiteral("2003"), QStringLiteral("1"),
+                       QStringLiteral("13")},
+                      OfficeContacts(), yield);
+    return backend.lastDocument();
+}
+
+// Page objects of a PDF (not the /Pages tree nodes).
+inline int PdfPageCount(const QByteArray& pdf)
+{
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![a-zA-Z])"));
+    int count = 0;
+    for (auto it = page.globalMatch(QString::fromLatin1(pdf)); it.hasNext(); it.next())
+        ++count;
+    return count;
 }
 
 } // namespace brevix::docwindow::testing
