@@ -2,21 +2,17 @@
 // document, saving as DOCX, exporting PDF, printing, and asking before an
 // unsaved document is closed.
 
-#include "editions/contacts.h"
 #include "engine/application.h"
 #include "engine/window/docwindow.h"
 #include "engine/window/fonts.h"
 #include "engine/window/pdfexport.h"
 #include "engine/window/viewhost.h"
-#include "generator/backends.h"
-#include "generator/bulletin.h"
 #include "sample_issue.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QPrinter>
-#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -27,24 +23,12 @@ using namespace brevix::docwindow;
 
 namespace {
 
-// Typesets a bulletin as the output command does, yielding to the window.
+// Typesets a bulletin as the output command does, yielding to the window,
+// and lets the window catch up with the last steps (it does so by itself, shortly).
 std::shared_ptr<engine::Document> Output(int articles)
 {
-    const auto before = engine::Application::all();
-    auto backend = word::MakeDefaultBackend();
-    OutputIssueToWord(*backend, testing::SampleArticles(articles),
-                      {QStringLiteral("12"), QStringLiteral("345"), QStringLiteral("2003"), QStringLiteral("1"),
-                       QStringLiteral("13")},
-                      OfficeContacts(), [] { QCoreApplication::processEvents(); });
-    std::shared_ptr<engine::Document> doc;
-    for (const auto& app : engine::Application::all()) {
-        if (std::find(before.begin(), before.end(), app) == before.end() && !app->documents().empty())
-            doc = app->documents().back();
-    }
-    if (!doc && engine::Application::running())
-        doc = engine::Application::running()->activeDocument()->shared_from_this();
-    // The window catches up with the last steps by itself, shortly.
-    if (DocumentWindow* w = doc ? WindowOf(*doc) : nullptr) {
+    auto doc = testing::Bulletin(articles, [] { QCoreApplication::processEvents(); });
+    if (DocumentWindow* w = WindowOf(*doc)) {
         QDeadlineTimer deadline(5000);
         while (w->view()->layout().revision() != doc->revision() && !deadline.hasExpired())
             QTest::qWait(10);
@@ -73,13 +57,7 @@ QByteArray ZipEntry(const QString& path, const char* name)
 int PdfPages(const QString& path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![a-zA-Z])"));
-    int count = 0;
-    for (auto it = page.globalMatch(QString::fromLatin1(f.readAll())); it.hasNext(); it.next())
-        ++count;
-    return count;
+    return f.open(QIODevice::ReadOnly) ? testing::PdfPageCount(f.readAll()) : -1;
 }
 
 } // namespace
@@ -109,10 +87,8 @@ private slots:
     void outputShowsTheDocument()
     {
         auto doc = Output(12);
-        QVERIFY(doc);
         DocumentWindow* w = WindowOf(*doc);
-        QVERIFY(w);
-        QVERIFY(w->isVisible());
+        QVERIFY(w && w->isVisible() && !w->isModal());
         QVERIFY(w->windowTitle().contains(doc->name()));
         // What the window shows is the whole document as it stands.
         QCOMPARE(w->view()->layout().revision(), doc->revision());
@@ -124,19 +100,12 @@ private slots:
         QCOMPARE(w->view()->currentPage(), 0);
         QVERIFY(w->statusBar()->findChildren<QLabel*>().first()->text().contains(
             QStringLiteral("共 %1 页").arg(fresh.pageCount())));
-        // Nothing asked during typesetting.
-        QVERIFY(dialogs_.shown.isEmpty());
-    }
+        QVERIFY(dialogs_.shown.isEmpty()); // nothing asked during typesetting
 
-    void oneWindowPerDocument()
-    {
-        auto first = Output(2);
+        // Another output, another window; both stay.
         auto second = Output(3);
-        QVERIFY(first && second && first != second);
-        QVERIFY(WindowOf(*first) && WindowOf(*second));
-        QVERIFY(WindowOf(*first) != WindowOf(*second));
-        QVERIFY(WindowOf(*first)->isVisible() && WindowOf(*second)->isVisible());
-        QVERIFY(!WindowOf(*first)->isModal() && !WindowOf(*second)->isModal());
+        QVERIFY(second != doc && WindowOf(*second) && WindowOf(*second) != w);
+        QVERIFY(WindowOf(*second)->isVisible() && w->isVisible());
     }
 
     void closingAnUnsavedDocumentAsks_data()
@@ -202,14 +171,12 @@ private slots:
         QVERIFY(dialogs_.fileRequests.first().save);
         QVERIFY(dialogs_.fileRequests.first().filter.contains(QStringLiteral("*.docx")));
 
-        // What was saved is the bulletin, formats included.
+        // What was saved is the bulletin: masthead, 42 points, red, the page
+        // break, the boxed section headings.
         const QByteArray xml = ZipEntry(path, "word/document.xml");
-        QVERIFY(!xml.isEmpty());
-        QVERIFY(xml.contains(QStringLiteral("情 况 反 映").toUtf8()));
-        QVERIFY(xml.contains("w:val=\"84\""));      // 42 points
-        QVERIFY(xml.contains("w:val=\"FF0000\""));  // red masthead
-        QVERIFY(xml.contains("w:type=\"page\""));   // the page break
-        QVERIFY(xml.contains("<w:bdr"));            // boxed section headings
+        for (const QByteArray& part : {QStringLiteral("情 况 反 映").toUtf8(), QByteArray("w:val=\"84\""),
+                                       QByteArray("w:val=\"FF0000\""), QByteArray("w:type=\"page\""), QByteArray("<w:bdr")})
+            QVERIFY2(xml.contains(part), part.constData());
 
         w->close();
         QVERIFY(dialogs_.shown.isEmpty());
@@ -275,47 +242,23 @@ private slots:
         QVERIFY(dialogs_.shown.isEmpty());
     }
 
-    void closedByTheEngineWithoutAsking()
-    {
-        auto doc = Output(1);
-        QPointer<DocumentWindow> w = WindowOf(*doc);
-        QVERIFY(w);
-        doc->application()->closeDocument(*doc);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(w.isNull());
-        QVERIFY(dialogs_.shown.isEmpty());
-    }
-
     void keysReachTheWordProcessor()
     {
         auto doc = Output(1);
         DocumentWindow* w = WindowOf(*doc);
-        engine::Application* app = doc->application();
-        QVERIFY(app);
         QWidget* view = w->view();
-        using Mode = engine::KeyboardState::Mode;
-
-        // A foreign key changes nothing.
-        const std::uint64_t revision = doc->revision();
-        QTest::keyClick(view, Qt::Key_Q, Qt::AltModifier);
-        QCOMPARE(app->keyboardState().mode, Mode::Idle);
-        QCOMPARE(doc->revision(), revision);
-
-        // Format, Font, the Latin-font field: the window shows where the keyboard is.
+        // Format, Font, the Latin-font field: the window shows what is typed there.
         QTest::keyClick(view, Qt::Key_O, Qt::AltModifier);
-        QCOMPARE(app->keyboardState().mode, Mode::FormatMenu);
         QTest::keyClick(view, Qt::Key_F);
-        QCOMPARE(app->keyboardState().mode, Mode::FontDialog);
         QTest::keyClick(view, Qt::Key_O, Qt::AltModifier);
         QTest::keyClicks(view, QStringLiteral("arial"));
         QVERIFY(w->statusBar()->findChildren<QLabel*>().last()->text().contains(QStringLiteral("arial")));
         QTest::keyClick(view, Qt::Key_Return);
         QTest::keyClick(view, Qt::Key_Return);
-        QCOMPARE(app->keyboardState().mode, Mode::Idle);
+        QCOMPARE(doc->application()->keyboardState().mode, engine::KeyboardState::Mode::Idle);
         // The whole document was selected at the hand-over: its Latin font changed.
         QCOMPARE(doc->charFormatAt(0).latinFont, QStringLiteral("Arial"));
         QCOMPARE(doc->charFormatAt(doc->length() - 2).latinFont, QStringLiteral("Arial"));
-        QCoreApplication::processEvents();
         QTRY_COMPARE(w->view()->layout().revision(), doc->revision());
     }
 };
