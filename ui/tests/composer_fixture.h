@@ -3,10 +3,13 @@
 // answering the boxes through ScriptedDialogs.
 
 #include "editions/edition.h"
+#include "generator/builtin_backend.h"
 #include "model/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,25 +21,35 @@
 
 namespace brevix::testing {
 
-// Tests that reach the output command give the edition an output function of
-// their own; the backend is never asked for anything else.
-class UnusedBackend : public word::Backend {
-public:
-    word::ApplicationRef GetObject(const QString&) override { throw RuntimeError::CannotCreateObject(); }
-    word::ApplicationRef CreateObject(const QString&) override { throw RuntimeError::CannotCreateObject(); }
-    word::GlobalRef CreateGlobal() override { throw RuntimeError::CannotCreateObject(); }
-    word::KeySender& Keys() override { throw RuntimeError::CannotCreateObject(); }
-};
-
-// Types text key by key as a keyboard (or an input method) delivers it.
+// Types text key by key as a keyboard (or an input method) delivers it; "\n" is the Return key.
 inline void TypeText(QWidget* widget, const QString& text)
 {
-    for (QChar ch : text)
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    for (QChar ch : text) {
+        if (ch == u'\n')
+            QTest::keyClick(widget, Qt::Key_Return);
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    }
+}
+
+// Does an action on a control through the accessibility layer, as automation tools do.
+inline bool AccessibleAction(QWidget* control, const QString& action)
+{
+    QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(control)->actionInterface();
+    if (!actions || !actions->actionNames().contains(action))
+        return false;
+    actions->doAction(action);
+    return true;
+}
+
+// Title, source and body (line breaks as CR LF) of an entry area.
+inline QStringList EntryTexts(const EntryFields& fields)
+{
+    return {fields.txtTitle->text(), fields.txtSource->text(), fields.rtxtWord->body()};
 }
 
 struct Composer {
-    explicit Composer(const Edition& base) : edition(base)
+    explicit Composer(const Edition& base = Brevix2003Edition()) : edition(base)
     {
         form = std::make_unique<Form1>(edition, dialogs, backend);
         form->show();
@@ -45,58 +58,60 @@ struct Composer {
     }
 
     template <class T = QWidget>
-    T* get(const QString& name) const
-    {
-        return form->findChild<T*>(name);
-    }
-    QPushButton* button(const QString& name) const { return get<QPushButton>(name); }
-    void click(const QString& name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    T* get(const QString& name) const { return form->findChild<T*>(name); }
+    void click(const QString& name) const { QTest::mouseClick(get<QPushButton>(name), Qt::LeftButton); }
     QListView* list() const { return get<QListView>(QStringLiteral("lstTitles")); }
     const EntryFields& entry() const { return form->entry(); }
+    Issue& issue() const { return form->issue(); }
 
-    QStringList lines() const
+    // Articles put straight into the issue, one per title.
+    void add(const QStringList& titles) const
     {
-        QStringList result;
-        for (int row = 0; row < form->issue().rowCount(); ++row)
-            result << form->issue().index(row).data().toString();
-        return result;
+        for (const QString& title : titles)
+            issue().AddArticle(title, QStringLiteral("s"), QStringLiteral("x"), QStringLiteral("宏观动向"));
     }
     int selectedLine() const
     {
         const QModelIndexList rows = list()->selectionModel()->selectedRows();
         return rows.isEmpty() ? -1 : rows.first().row();
     }
-    void clickLine(int row) const
+    void clickLine(int row, bool doubleClick = false) const
     {
-        QListView* view = list();
-        const QRect rect = view->visualRect(form->issue().index(row));
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
-    }
-    void doubleClickLine(int row) const
-    {
-        QListView* view = list();
-        const QRect rect = view->visualRect(form->issue().index(row));
+        const QPoint at = list()->visualRect(issue().index(row)).center();
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
         // A double click is a click followed by the double-click event.
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
-        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+        if (doubleClick)
+            QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, at);
+    }
+    // Selects a line of the title list, then runs a command on it.
+    void onLine(int row, const QString& command) const
+    {
+        clickLine(row);
+        click(command);
+    }
+    // The texts of the boxes shown so far.
+    QStringList texts() const
+    {
+        QStringList result;
+        for (const auto& shown : dialogs.shown)
+            result << shown.text;
+        return result;
     }
 
-    // Types an article into the entry area; category -1 selects none.
+    // Types an article into the emptied entry area; category -1 selects none.
     void type(const QString& title, const QString& source, const QString& body, int category) const
     {
-        entry().txtTitle->clear();
-        entry().txtSource->clear();
-        entry().rtxtWord->clear();
+        ClearEntry(entry());
         TypeText(entry().txtTitle, title);
         TypeText(entry().txtSource, source);
-        const QStringList lines = body.split(QLatin1Char('\n'));
-        for (int k = 0; k < lines.size(); ++k) {
-            if (k > 0)
-                QTest::keyClick(entry().rtxtWord, Qt::Key_Return);
-            TypeText(entry().rtxtWord, lines[k]);
-        }
+        TypeText(entry().rtxtWord, body);
         if (category >= 0)
             QTest::mouseClick(entry().famClass->option(category), Qt::LeftButton);
+    }
+    void submit(const QString& title, const QString& source, const QString& body, int category) const
+    {
+        type(title, source, body, category);
+        click(QStringLiteral("cmdTJ"));
     }
     // Opens the edit dialog as the editor does, by a double click in the body box.
     Form2* openDialog() const
@@ -106,22 +121,11 @@ struct Composer {
         QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(10, 10));
         return form->editDialog();
     }
-    void submit(const QString& title, const QString& source, const QString& body, int category) const
-    {
-        type(title, source, body, category);
-        click(QStringLiteral("cmdTJ"));
-    }
 
     Edition edition;
     ScriptedDialogs dialogs;
-    UnusedBackend backend;
+    builtin::BuiltinBackend backend; // tests of the output command give the edition their own output
     std::unique_ptr<Form1> form;
 };
-
-inline Article Art(const char* title, const char* source, const char* content, const char* category)
-{
-    return {QString::fromUtf8(title), QString::fromUtf8(source), QString::fromUtf8(content),
-            QString::fromUtf8(category)};
-}
 
 } // namespace brevix::testing
