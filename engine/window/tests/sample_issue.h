@@ -5,6 +5,7 @@
 
 #include "editions/contacts.h"
 #include "engine/document.h"
+#include "engine/window/pagelayout.h"
 #include "generator/builtin_backend.h"
 #include "generator/bulletin.h"
 #include "model/issue.h"
@@ -70,6 +71,20 @@ inline std::shared_ptr<engine::Document> Bulletin(int count, const YieldFn& yiel
                        QStringLiteral("13")},
                       OfficeContacts(), yield);
     return backend.lastDocument();
+}
+
+// Everything visible on the pages, line by line, for comparing two layouts.
+inline QStringList Describe(const PageLayout& layout)
+{
+    QStringList out;
+    for (int p = 0; p < layout.pageCount(); ++p) {
+        for (const LineBox& l : layout.lines(p)) {
+            out << QStringLiteral("%1:%2-%3@%4,%5 %6x%7").arg(p).arg(l.start).arg(l.end)
+                       .arg(l.rect.left(), 0, 'f', 2).arg(l.rect.top(), 0, 'f', 2)
+                       .arg(l.rect.width(), 0, 'f', 2).arg(l.rect.height(), 0, 'f', 2);
+        }
+    }
+    return out;
 }
 
 // Page objects of a PDF (not the /Pages tree nodes).

@@ -18,6 +18,7 @@
 
 using namespace brevix;
 using namespace brevix::docwindow;
+using testing::Describe;
 
 namespace {
 
@@ -25,20 +26,6 @@ std::shared_ptr<engine::Document> NewDocument()
 {
     static std::shared_ptr<engine::Application> app = engine::Application::create();
     return app->addDocument();
-}
-
-// Everything visible on a page, line by line, for comparing two layouts.
-QStringList Describe(const PageLayout& layout)
-{
-    QStringList out;
-    for (int p = 0; p < layout.pageCount(); ++p) {
-        for (const LineBox& l : layout.lines(p)) {
-            out << QStringLiteral("%1:%2-%3@%4,%5 %6x%7").arg(p).arg(l.start).arg(l.end)
-                       .arg(l.rect.left(), 0, 'f', 2).arg(l.rect.top(), 0, 'f', 2)
-                       .arg(l.rect.width(), 0, 'f', 2).arg(l.rect.height(), 0, 'f', 2);
-        }
-    }
-    return out;
 }
 
 // Where the first occurrence of text at or after `from` was set.
