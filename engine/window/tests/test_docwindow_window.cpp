@@ -3,6 +3,7 @@
 // unsaved document is closed.
 
 #include "engine/application.h"
+#include "engine/docx.h"
 #include "engine/window/docwindow.h"
 #include "engine/window/fonts.h"
 #include "engine/window/pdfexport.h"
@@ -171,13 +172,9 @@ private slots:
         QVERIFY(dialogs_.fileRequests.first().save);
         QVERIFY(dialogs_.fileRequests.first().filter.contains(QStringLiteral("*.docx")));
 
-        // What was saved is the bulletin: masthead, 42 points, red, the page
-        // break, the boxed section headings.
-        const QByteArray xml = ZipEntry(path, "word/document.xml");
-        for (const QByteArray& part : {QStringLiteral("情 况 反 映").toUtf8(), QByteArray("w:val=\"84\""),
-                                       QByteArray("w:val=\"FF0000\""), QByteArray("w:type=\"page\""), QByteArray("<w:bdr")})
-            QVERIFY2(xml.contains(part), part.constData());
-
+        // What was saved is the bulletin as the engine writes it (whose tests
+        // check the XML itself).
+        QCOMPARE(ZipEntry(path, "word/document.xml"), engine::DocumentXml(*doc));
         w->close();
         QVERIFY(dialogs_.shown.isEmpty());
         QVERIFY(doc->isClosed());
