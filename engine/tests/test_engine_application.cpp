@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+#include <functional>
+
 using namespace brevix;
 using namespace brevix::engine;
 using Key = KeyStroke::Key;
@@ -29,31 +31,19 @@ struct HostInstalled {
     ~HostInstalled() { SetViewHost(nullptr); }
 };
 
-// Keys in the notation of the key strings: "%x" Alt+x, "~" Enter, "^" Up.
-QVector<KeyStroke> Keys(const QString& s)
-{
-    QVector<KeyStroke> keys;
-    for (qsizetype i = 0; i < s.size(); ++i) {
-        KeyStroke k;
-        if (s[i] == u'%' && i + 1 < s.size()) {
-            k.alt = true;
-            ++i;
-        }
-        if (s[i] == u'~')
-            k.key = Key::Enter;
-        else if (s[i] == u'^')
-            k.key = Key::Up;
-        else
-            k.character = s[i];
-        keys << k;
-    }
-    return keys;
-}
-
+// Presses keys given in the notation of the key strings: "%x" Alt+x,
+// "~" Enter, "^" Up.
 void Press(Application& app, const QString& s)
 {
-    for (const KeyStroke& k : Keys(s))
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        KeyStroke k;
+        k.alt = s[i] == u'%' && ++i < s.size();
+        if (s[i] == u'~' || s[i] == u'^')
+            k.key = s[i] == u'~' ? Key::Enter : Key::Up;
+        else
+            k.character = s[i];
         app.pressKey(k);
+    }
 }
 
 } // namespace
@@ -140,15 +130,13 @@ private slots:
     {
         auto a = Application::create();
         auto b = Application::create();
-        QVERIFY(!Application::foreground()); // none shown
-        a->setVisible(true);
-        QCOMPARE(Application::foreground(), a);
-        b->setVisible(true);
-        QCOMPARE(Application::foreground(), b);
-        a->activate();
-        QCOMPARE(Application::foreground(), a);
-        a->setVisible(false);
-        QVERIFY(!Application::foreground());
+        QList<std::shared_ptr<Application>> fronts = {Application::foreground()}; // none shown
+        for (const auto& step : std::initializer_list<std::function<void()>>{
+                 [&] { a->setVisible(true); }, [&] { b->setVisible(true); }, [&] { a->activate(); }, [&] { a->setVisible(false); }}) {
+            step();
+            fronts << Application::foreground();
+        }
+        QCOMPARE(fronts, (QList<std::shared_ptr<Application>>{nullptr, a, b, a, nullptr}));
     }
 
     // The font and page-number dialogs reached by keys. The text starts in
