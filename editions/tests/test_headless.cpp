@@ -1,5 +1,5 @@
 // The headless command: exit codes, its one line on stderr, and that a
-// failed run leaves no output file.
+// failed run leaves no output file (and an old one as it was).
 
 #include "editions/edition.h"
 #include "editions/headless.h"
@@ -15,63 +15,47 @@ using namespace brevix;
 
 namespace {
 
-// Captures what the code under test writes to stderr.
-class StderrCapture {
-public:
-    StderrCapture()
-    {
-        std::fflush(stderr);
-        saved_ = dup(2);
-        file_ = std::tmpfile();
-        dup2(fileno(file_), 2);
-    }
-    ~StderrCapture()
-    {
-        restore();
-        std::fclose(file_);
-    }
-    QString text()
-    {
-        restore();
-        std::rewind(file_);
-        QByteArray bytes;
-        char buffer[4096];
-        while (const size_t n = std::fread(buffer, 1, sizeof buffer, file_))
-            bytes.append(buffer, qsizetype(n));
-        return QString::fromUtf8(bytes);
-    }
-
-private:
-    void restore()
-    {
-        if (saved_ < 0)
-            return;
-        std::fflush(stderr);
-        dup2(saved_, 2);
-        close(saved_);
-        saved_ = -1;
-    }
-    int saved_ = -1;
-    FILE* file_ = nullptr;
-};
+// What the code under test writes to stderr while `run` runs.
+QString Stderr(const std::function<void()>& run)
+{
+    std::fflush(stderr);
+    const int saved = dup(2);
+    FILE* file = std::tmpfile();
+    dup2(fileno(file), 2);
+    run();
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    std::rewind(file);
+    QFile captured;
+    const QString text = captured.open(file, QIODevice::ReadOnly) ? QString::fromUtf8(captured.readAll()) : "?";
+    captured.close();
+    std::fclose(file);
+    return text;
+}
 
 QString DocumentXml(const QString& docx)
 {
-    int error = 0;
-    zip_t* archive = zip_open(QFile::encodeName(docx).constData(), ZIP_RDONLY, &error);
-    if (!archive)
-        return {};
-    QByteArray xml;
+    zip_t* archive = zip_open(QFile::encodeName(docx).constData(), ZIP_RDONLY, nullptr);
     zip_stat_t st;
-    if (zip_stat(archive, "word/document.xml", 0, &st) == 0) {
-        if (zip_file_t* f = zip_fopen(archive, "word/document.xml", 0)) {
-            xml.resize(qsizetype(st.size));
-            zip_fread(f, xml.data(), st.size);
-            zip_fclose(f);
-        }
+    QByteArray xml;
+    if (archive && zip_stat(archive, "word/document.xml", 0, &st) == 0) {
+        xml.resize(qsizetype(st.size));
+        zip_file_t* f = zip_fopen(archive, "word/document.xml", 0);
+        zip_fread(f, xml.data(), st.size);
+        zip_fclose(f);
     }
-    zip_close(archive);
+    if (archive)
+        zip_close(archive);
     return QString::fromUtf8(xml);
+}
+
+QString WriteIssueFile(const QString& path, const QVector<Article>& articles)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        WriteIssue(articles, file);
+    return path;
 }
 
 } // namespace
@@ -79,163 +63,103 @@ QString DocumentXml(const QString& docx)
 class TestHeadless : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void recognisesTheCommand();
-    void typesetsBothEditions_data();
-    void typesetsBothEditions();
-    void missingTextsAreEmpty();
-    void failures_data();
-    void failures();
-    void failureKeepsAnOldOutput();
-    void typesettingFailureWritesNothing();
+    void initTestCase()
+    {
+        QFile bad(garbage_);
+        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("\"2\"\r\n\"only one field\"\r\n") > 0);
+    }
+
+    void recognisesTheCommand()
+    {
+        QVERIFY(IsHeadlessInvocation({"brevix2003", "--typeset", "a.owd", "--output", "b.docx"}));
+        QVERIFY(IsHeadlessInvocation({"brevix", "--output", "b.docx", "--typeset=a.owd"}));
+        QVERIFY(!IsHeadlessInvocation({"brevix2003", "-platform", "offscreen"}));
+    }
+
+    void typesets_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QStringList>("expected"); // in the document
+        const QStringList texts{"--number", "12", "--total=345", "--year", "2003", "--month", "1", "--day", "13"};
+        QTest::newRow("brevix2003")
+            << "brevix2003" << texts << QStringList{"第12期", "总第345期", "2003年1月13日", "目     录", "宏观标题"};
+        QTest::newRow("brevix") << "brevix" << texts << QStringList{"第12期", "目   录", "热点标题"};
+        QTest::newRow("missing texts are empty") << "brevix2003" << QStringList{} << QStringList{"第期", "总第期"};
+    }
+    void typesets()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, texts);
+        QFETCH(QStringList, expected);
+        const Edition& edition = program == "brevix" ? BrevixEdition() : Brevix2003Edition();
+        const QString out = dir_.filePath(QTest::currentDataTag() + QString(".docx"));
+        const QStringList arguments = QStringList{program, "--typeset", issue_} + texts + QStringList{"--output", out};
+        int code = -1;
+        QCOMPARE(Stderr([&] { code = RunHeadless(edition, arguments); }), QString());
+        QCOMPARE(code, 0);
+        const QString xml = DocumentXml(out);
+        for (const QString& text : expected)
+            QVERIFY2(xml.contains(text), qPrintable(text));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // ISSUE, GARBAGE and DIR are replaced
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message"); // part of the stderr line
+        const QStringList issue{"--typeset", "ISSUE"};
+        const QStringList out{"--output", "DIR/out.docx"};
+        QTest::newRow("unknown option") << issue + QStringList{"--colour", "red"} + out << 2 << "unknown option '--colour'";
+        QTest::newRow("stray argument") << issue + QStringList{"extra"} + out << 2 << "unexpected argument 'extra'";
+        QTest::newRow("option without value") << issue + out + QStringList{"--day"} << 2 << "'--day' needs a value";
+        QTest::newRow("given twice") << issue + QStringList{"--year", "1", "--year", "2"} + out << 2 << "given twice";
+        QTest::newRow("no output") << issue << 2 << "--output";
+        QTest::newRow("no issue") << QStringList{"--typeset"} + out << 2 << "";
+        QTest::newRow("not a docx") << issue + QStringList{"--output", "DIR/out.txt"} << 2 << ".docx";
+        QTest::newRow("missing issue file") << QStringList{"--typeset", "DIR/none.owd"} + out << 1 << "文件未找到";
+        QTest::newRow("bad issue file") << QStringList{"--typeset", "GARBAGE"} + out << 1 << "cannot read the issue file";
+        QTest::newRow("unwritable output") << issue + QStringList{"--output", "DIR/no/such/dir/out.docx"} << 1 << "cannot write";
+    }
+    void failures()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        for (QString& a : arguments)
+            a.replace("ISSUE", issue_).replace("GARBAGE", garbage_).replace("DIR", dir_.path());
+        int result = 0;
+        const QString text = Stderr([&] { result = RunHeadless(Brevix2003Edition(), QStringList{"brevix2003"} + arguments); });
+        QCOMPARE(result, code);
+        QVERIFY2(text.startsWith("brevix2003: ") && text.endsWith('\n') && text.count('\n') == 1, qPrintable(text));
+        QVERIFY2(text.contains(message), qPrintable(text));
+        // No output, not even a temporary file.
+        QCOMPARE(QDir(dir_.path()).entryList({"out*"}, QDir::Files), QStringList());
+    }
+
+    // The earlier edition ends its run on a title too long for its dash count;
+    // an output file already there stays as it was.
+    void typesettingFailureKeepsAnOldOutput()
+    {
+        const QString issue = WriteIssueFile(dir_.filePath("long.owd"), {{QString(10920, u'长'), "", "", "宏观动向"}});
+        const QString out = dir_.filePath("kept.docx");
+        QFile old(out);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        int code = 0;
+        QCOMPARE(Stderr([&] { code = RunHeadless(BrevixEdition(), {"brevix", "--typeset", issue, "--output", out}); }),
+                 "brevix: typesetting failed: 溢出\n");
+        QCOMPARE(code, 1);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old"));
+    }
 
 private:
     QTemporaryDir dir_;
-    QString issue_;
-    QString garbage_;
+    QString issue_ = WriteIssueFile(dir_.filePath("issue.owd"), {{"宏观标题", "某报", "宏观内容", "宏观动向"},
+                                                                  {"热点标题", "某刊", "热点内容", "热点关注"}});
+    QString garbage_ = dir_.filePath("garbage.owd");
 };
-
-void TestHeadless::initTestCase()
-{
-    QVERIFY(dir_.isValid());
-    issue_ = dir_.filePath("issue.owd");
-    QFile file(issue_);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    WriteIssue({{"宏观标题", "某报", "宏观内容", "宏观动向"},
-                {"热点标题", "某刊", "热点内容", "热点关注"},
-                {"企业标题", "某网", "企业内容", "企业纵横"}},
-               file);
-    file.close();
-    garbage_ = dir_.filePath("garbage.owd");
-    QFile bad(garbage_);
-    QVERIFY(bad.open(QIODevice::WriteOnly));
-    bad.write("\"2\"\r\n\"only one field\"\r\n");
-}
-
-void TestHeadless::recognisesTheCommand()
-{
-    QVERIFY(IsHeadlessInvocation({"brevix2003", "--typeset", "a.owd", "--output", "b.docx"}));
-    QVERIFY(IsHeadlessInvocation({"brevix", "--output", "b.docx", "--typeset=a.owd"}));
-    QVERIFY(!IsHeadlessInvocation({"brevix2003"}));
-    QVERIFY(!IsHeadlessInvocation({"brevix2003", "-platform", "offscreen"}));
-}
-
-void TestHeadless::typesetsBothEditions_data()
-{
-    QTest::addColumn<bool>("earlier");
-    QTest::addColumn<QString>("expected"); // text only that edition prints
-    QTest::newRow("brevix2003") << false << "目     录";
-    QTest::newRow("brevix") << true << "热点标题";
-}
-
-void TestHeadless::typesetsBothEditions()
-{
-    QFETCH(bool, earlier);
-    QFETCH(QString, expected);
-    const Edition& edition = earlier ? BrevixEdition() : Brevix2003Edition();
-    const QString out = dir_.filePath(edition.programName + ".docx");
-    StderrCapture err;
-    const int code = RunHeadless(edition, {edition.programName.toLower(), "--typeset", issue_, "--number", "12",
-                                           "--total=345", "--year", "2003", "--month", "1", "--day", "13",
-                                           "--output", out});
-    QCOMPARE(err.text(), QString());
-    QCOMPARE(code, 0);
-    const QString xml = DocumentXml(out);
-    QVERIFY2(xml.contains("第12期"), qPrintable(xml.left(300)));
-    QVERIFY(xml.contains("总第345期"));
-    QVERIFY(xml.contains("2003年1月13日"));
-    QVERIFY(xml.contains("宏观标题"));
-    QVERIFY(xml.contains(expected));
-}
-
-void TestHeadless::missingTextsAreEmpty()
-{
-    const QString out = dir_.filePath("empty-texts.docx");
-    QCOMPARE(RunHeadless(Brevix2003Edition(), {"--typeset", issue_, "--output", out}), 0);
-    const QString xml = DocumentXml(out);
-    QVERIFY(xml.contains("第期"));
-    QVERIFY(xml.contains("总第期"));
-}
-
-void TestHeadless::failures_data()
-{
-    QTest::addColumn<QStringList>("arguments"); // ISSUE, GARBAGE and DIR are replaced
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<QString>("message"); // part of the stderr line
-    const QString out = "DIR/out.docx";
-    QTest::newRow("unknown option") << QStringList{"--typeset", "ISSUE", "--colour", "red", "--output", out} << 2
-                                    << out << "unknown option '--colour'";
-    QTest::newRow("stray argument") << QStringList{"--typeset", "ISSUE", "extra", "--output", out} << 2 << out
-                                    << "unexpected argument 'extra'";
-    QTest::newRow("option without value") << QStringList{"--typeset", "ISSUE", "--output", out, "--day"} << 2
-                                          << out << "'--day' needs a value";
-    QTest::newRow("no output") << QStringList{"--typeset", "ISSUE"} << 2 << out << "--output";
-    QTest::newRow("no issue") << QStringList{"--typeset", "--output", out} << 2 << out << "";
-    QTest::newRow("given twice") << QStringList{"--typeset", "ISSUE", "--year", "1", "--year", "2", "--output", out}
-                                 << 2 << out << "given twice";
-    QTest::newRow("not a docx") << QStringList{"--typeset", "ISSUE", "--output", "DIR/out.txt"} << 2
-                                << "DIR/out.txt" << ".docx";
-    QTest::newRow("missing issue file") << QStringList{"--typeset", "DIR/none.owd", "--output", out} << 1 << out
-                                        << "文件未找到";
-    QTest::newRow("bad issue file") << QStringList{"--typeset", "GARBAGE", "--output", out} << 1 << out
-                                    << "cannot read the issue file";
-    QTest::newRow("unwritable output") << QStringList{"--typeset", "ISSUE", "--output", "DIR/no/such/dir/out.docx"}
-                                       << 1 << "DIR/no/such/dir/out.docx" << "cannot write";
-}
-
-void TestHeadless::failures()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, code);
-    QFETCH(QString, output);
-    QFETCH(QString, message);
-    for (QString& a : arguments)
-        a.replace("ISSUE", issue_).replace("GARBAGE", garbage_).replace("DIR", dir_.path());
-    output.replace("DIR", dir_.path());
-    QFile::remove(output);
-
-    StderrCapture err;
-    QCOMPARE(RunHeadless(Brevix2003Edition(), QStringList{"brevix2003"} + arguments), code);
-    const QString text = err.text();
-    QVERIFY2(text.startsWith("brevix2003: ") && text.endsWith('\n') && text.count('\n') == 1, qPrintable(text));
-    QVERIFY2(text.contains(message), qPrintable(text));
-    QVERIFY(!QFile::exists(output));
-    // No temporary file left behind either.
-    QCOMPARE(QDir(dir_.path()).entryList({"*.docx*", "*.txt*"}, QDir::Files).filter("out"), QStringList());
-}
-
-void TestHeadless::failureKeepsAnOldOutput()
-{
-    const QString out = dir_.filePath("kept.docx");
-    QFile old(out);
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("old");
-    old.close();
-    StderrCapture err;
-    QCOMPARE(RunHeadless(BrevixEdition(), {"brevix", "--typeset", garbage_, "--output", out}), 1);
-    QFile kept(out);
-    QVERIFY(kept.open(QIODevice::ReadOnly));
-    QCOMPARE(kept.readAll(), QByteArray("old"));
-}
-
-// The earlier edition ends its run on a title too long for its dash count.
-void TestHeadless::typesettingFailureWritesNothing()
-{
-    const QString issue = dir_.filePath("long.owd");
-    QFile file(issue);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    WriteIssue({{QString(10920, u'长'), "", "", "宏观动向"}}, file);
-    file.close();
-    const QString out = dir_.filePath("long.docx");
-    StderrCapture err;
-    QCOMPARE(RunHeadless(BrevixEdition(), {"brevix", "--typeset", issue, "--output", out}), 1);
-    QCOMPARE(err.text(), "brevix: typesetting failed: 溢出\n");
-    QVERIFY(!QFile::exists(out));
-    // The current edition adds no fill there and goes on.
-    QCOMPARE(RunHeadless(Brevix2003Edition(), {"brevix2003", "--typeset", issue, "--output", out}), 0);
-    QVERIFY(QFile::exists(out));
-}
 
 QTEST_GUILESS_MAIN(TestHeadless)
 #include "test_headless.moc"
