@@ -95,12 +95,8 @@ private slots:
             WriteIssue(testing::SampleArticles(12), f);
         }
         const QString pdfPath = dir.filePath(QStringLiteral("out.pdf"));
-        QCOMPARE(RunHeadless(Brevix2003Edition(), {QStringLiteral("brevix2003"), QStringLiteral("--typeset"), issuePath,
-                                                   QStringLiteral("--number"), QStringLiteral("12"), QStringLiteral("--total"),
-                                                   QStringLiteral("345"), QStringLiteral("--year"), QStringLiteral("2003"),
-                                                   QStringLiteral("--month"), QStringLiteral("1"), QStringLiteral("--day"),
-                                                   QStringLiteral("13"), QStringLiteral("--output"), pdfPath}),
-                 0);
+        const QString command = QStringLiteral("brevix2003 --typeset %1 --number 12 --total 345 --year 2003 --month 1 --day 13 --output %2");
+        QCOMPARE(RunHeadless(Brevix2003Edition(), command.arg(issuePath, pdfPath).split(u' ')), 0);
         QFile pdf(pdfPath);
         QVERIFY(pdf.open(QIODevice::ReadOnly));
         QCOMPARE(PdfPageCount(pdf.readAll()), PageCount(*Bulletin(12)));

@@ -14,17 +14,6 @@
 using namespace brevix;
 using namespace brevix::docwindow;
 
-namespace {
-
-void WaitUntilCurrent(DocumentWindow* w)
-{
-    QDeadlineTimer deadline(10000);
-    while (w->view()->layout().revision() != w->document().revision() && !deadline.hasExpired())
-        QTest::qWait(10);
-}
-
-} // namespace
-
 class TestDocwindowRefresh : public QObject {
     Q_OBJECT
 private:
@@ -59,7 +48,7 @@ private slots:
 
         // Laid out piece by piece at whatever moments repaints fell, the
         // pages are those of a fresh layout.
-        WaitUntilCurrent(w);
+        QTRY_COMPARE_WITH_TIMEOUT(w->view()->layout().revision(), w->document().revision(), 10000);
         PageLayout fresh(w->document());
         fresh.update();
         QCOMPARE(w->view()->layout().pageCount(), fresh.pageCount());

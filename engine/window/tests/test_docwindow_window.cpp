@@ -29,11 +29,8 @@ namespace {
 std::shared_ptr<engine::Document> Output(int articles)
 {
     auto doc = testing::Bulletin(articles, [] { QCoreApplication::processEvents(); });
-    if (DocumentWindow* w = WindowOf(*doc)) {
-        QDeadlineTimer deadline(5000);
-        while (w->view()->layout().revision() != doc->revision() && !deadline.hasExpired())
-            QTest::qWait(10);
-    }
+    if (DocumentWindow* w = WindowOf(*doc))
+        (void)QTest::qWaitFor([&] { return w->view()->layout().revision() == doc->revision(); }, 5000);
     return doc;
 }
 
