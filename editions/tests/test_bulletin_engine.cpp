@@ -53,11 +53,11 @@ QString Describe(const engine::CharFormat& c, const engine::ParaFormat& p)
 
 // One edition's bulletin typeset by the built-in engine, and the document it left.
 struct Typeset {
-    Typeset(const QString& edition, const QVector<Article>& articles, const OutputTexts& texts = Texts)
+    Typeset(const QString& edition, const QVector<Article>& articles)
     {
         builtin::BuiltinBackend backend;
         try {
-            (edition == "Brevix" ? BrevixEdition() : Brevix2003Edition()).outputIssueToWord(backend, articles, texts, {});
+            (edition == "Brevix" ? BrevixEdition() : Brevix2003Edition()).outputIssueToWord(backend, articles, Texts, {});
         } catch (const RuntimeError& failure) {
             error = failure.description();
         }
@@ -182,17 +182,10 @@ private slots:
         QVERIFY(run.apps.back()->isVisible());
     }
 
-    void emptyTexts()
-    {
-        const Typeset run("Brevix2003", {}, {});
-        QCOMPARE(run.paragraphs().mid(2, 2), QStringList({"第期", "远帆联络办事处       总第期     年月日"}));
-    }
-
     // The formats come from step groups both editions share.
     void formats()
     {
-        const Typeset run("Brevix2003", {Make("宏一", "宏观动向"), Make("企一", "企业纵横"),
-                                         Make("采一", "综信采撷", "第一段\r\n第二段", "报")});
+        const Typeset run("Brevix2003", {Make("宏一", "宏观动向"), Make("企一", "企业纵横"), Make("采一", "综信采撷")});
         const QString kai = "楷体_GB2312";
         const QString fang = "仿宋_GB2312";
         const QStringList expected{
@@ -229,9 +222,7 @@ private slots:
             " — 宋体/Times New Roman 10.5 | left exact26",
             "综信采撷 — 隶书 14 bold blue box7.4.12 | left exact26",
             "采一 — 黑体 14 bold | centre exact26",
-            // A CR LF in the content splits the body; both parts keep its format.
-            "    第一段 — " + fang + " 14 | justify exact26",
-            "第二段    报 — " + fang + " 14 | justify exact26",
+            Body(4, AsStored, 4) + " — " + fang + " 14 | justify exact26",
             " — " + kai + " 14 bold blue | centre exact18",
             Rule + " — " + kai + " 14 bold blue | centre exact18",
             CurrentClosing()[1] + " — " + kai + " 14 bold blue | centre exact18",

@@ -51,7 +51,8 @@ private slots:
         QCOMPARE(backend.lastDocument(), builtin::EngineDocumentOf(*doc));
     }
 
-    // Refused values fail with 4608 (9 for positions) and change nothing.
+    // Refused values fail with 4608 (9 for positions) and change nothing. The
+    // values the engine itself bounds are tested with the engine.
     void refusedValuesThrow_data()
     {
         QTest::addColumn<std::function<void(Range&)>>("call");
@@ -59,15 +60,9 @@ private slots:
         using F = std::function<void(Range&)>;
         QTest::newRow("size 0") << F([](Range& r) { r.get_Font()->put_Size(0); }) << 4608;
         QTest::newRow("bold 2") << F([](Range& r) { r.get_Font()->put_Bold(2); }) << 4608;
-        QTest::newRow("colour 40") << F([](Range& r) { r.get_Font()->put_ColorIndex(40); }) << 4608;
-        QTest::newRow("underline -3") << F([](Range& r) { r.get_Font()->put_Underline(-3); }) << 4608;
         QTest::newRow("empty font name") << F([](Range& r) { r.get_Font()->put_Name(QString()); }) << 4608;
         QTest::newRow("alignment 9") << F([](Range& r) { r.get_Paragraphs()->put_Alignment(9); }) << 4608;
         QTest::newRow("spacing rule 6") << F([](Range& r) { r.get_ParagraphFormat()->put_LineSpacingRule(6); }) << 4608;
-        QTest::newRow("spacing -1") << F([](Range& r) { r.get_ParagraphFormat()->put_LineSpacing(-1); }) << 4608;
-        QTest::newRow("indent 2000") << F([](Range& r) { r.get_ParagraphFormat()->put_LeftIndent(2000); }) << 4608;
-        QTest::newRow("border style 20") << F([](Range& r) { r.get_Borders()->put_OutsideLineStyle(20); }) << 4608;
-        QTest::newRow("border width 3") << F([](Range& r) { r.get_Borders()->put_OutsideLineWidth(3); }) << 4608;
         QTest::newRow("collapse 2") << F([](Range& r) { r.Collapse(2); }) << 4608;
         QTest::newRow("section break") << F([](Range& r) { r.InsertBreak(2); }) << 4608;
         QTest::newRow("start -1") << F([](Range& r) { r.put_Start(-1); }) << 9;
