@@ -66,8 +66,7 @@ private slots:
         auto d1 = second->addDocument();
         auto d2 = second->addDocument();
         QCOMPARE(second->activeDocument(), d2.get());
-        QCOMPARE(d1->name(), QStringLiteral("文档1"));
-        QCOMPARE(d2->name(), QStringLiteral("文档2"));
+        QCOMPARE(d1->name() + d2->name(), QStringLiteral("文档1文档2"));
         second->activateDocument(*d1);
         QCOMPARE(second->activeDocument(), d1.get());
         auto range = d1->range(0, 0);
@@ -104,26 +103,24 @@ private slots:
         QCOMPARE(app->screenRefreshCount(), 2);
     }
 
+    // The revision counts every change the window must show; "modified",
+    // only changes of the content since the last save.
     void revisionAndModified()
     {
         auto app = Application::create();
         auto doc = app->addDocument();
-        QVERIFY(!doc->isModified());
         auto r = doc->range(0, 0);
-        auto rev = doc->revision();
-        r->insertAfter(QStringLiteral("a"));
-        QVERIFY(doc->revision() > rev);
-        QVERIFY(doc->isModified());
-        doc->setSaved();
-        rev = doc->revision();
-        r->setBold(false); // already so: nothing changes
-        QCOMPARE(doc->revision(), rev);
-        QVERIFY(!doc->isModified());
-        doc->selectAll(); // the view changes, the content does not
-        QVERIFY(doc->revision() > rev);
-        QVERIFY(!doc->isModified());
-        r->setBold(true);
-        QVERIFY(doc->isModified());
+        // Per step (nothing, insert, save, a bold already off, select all,
+        // bold): the revision went up (+) or not (=), modified (m) or not (-).
+        QString trace;
+        for (const auto& step : std::initializer_list<std::function<void()>>{
+                 [] {}, [&] { r->insertAfter(QStringLiteral("a")); }, [&] { doc->setSaved(); },
+                 [&] { r->setBold(false); }, [&] { doc->selectAll(); }, [&] { r->setBold(true); }}) {
+            const auto before = doc->revision();
+            step();
+            trace += QString(doc->revision() > before ? u'+' : u'=') + (doc->isModified() ? u'm' : u'-') + u' ';
+        }
+        QCOMPARE(trace, QStringLiteral("=- +m =- =- +- +m "));
     }
 
     void foregroundFollowsTheFront()
@@ -142,7 +139,8 @@ private slots:
     // The font and page-number dialogs reached by keys. The text starts in
     // Arial; afterwards the first `selected` characters (-1: all) have
     // `font` as their Latin font, the rest Arial, and no East-Asian face
-    // changes. Sequences outside the grammar change nothing.
+    // changes. Sequences outside the grammar change nothing (the edition's
+    // tests send more of them through the key strings).
     void keyboard_data()
     {
         QTest::addColumn<QString>("keys");
@@ -157,9 +155,6 @@ private slots:
         QTest::newRow("unknown name taken as typed") << QStringLiteral("%of%oMy Face~~") << -1 << QStringLiteral("My Face") << none << 0;
         QTest::newRow("alignment list stops at its top") << QStringLiteral("%iu%a^^^^~~") << -1 << arial << PageNumbers{true, Alignment::Left} << 0;
         QTest::newRow("Enter confirms the dialog as it stands") << QStringLiteral("%iu^~") << -1 << arial << PageNumbers{true, Alignment::Right} << 0;
-        QTest::newRow("letters with no menu") << QStringLiteral("times new roman~~") << -1 << arial << none << 0;
-        QTest::newRow("unknown menu") << QStringLiteral("%xf%otimes new roman~~") << -1 << arial << none << 0;
-        QTest::newRow("stray key closes the menu") << QStringLiteral("%oxf%otimes new roman~~") << -1 << arial << none << 0;
         QTest::newRow("Alt+F in the menu") << QStringLiteral("%o%f%otimes new roman~~") << -1 << arial << none << 0;
         QTest::newRow("typing before the field is reached") << QStringLiteral("%oftimes new roman~") << -1 << arial << none << 0;
         QTest::newRow("dialog left open") << QStringLiteral("%of%otimes new roman~") << -1 << arial << none << 3;

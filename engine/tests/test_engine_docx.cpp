@@ -75,20 +75,6 @@ QList<XmlParagraph> Paragraphs(const QByteArray& xml)
     return paras;
 }
 
-void Append(Range& r, const QString& text)
-{
-    r.collapse(true);
-    r.insertAfter(text);
-}
-
-QByteArray Save(const Document& doc)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    WriteDocx(doc, buffer);
-    return buffer.data();
-}
-
 } // namespace
 
 class TestEngineDocx : public QObject {
@@ -108,7 +94,10 @@ private slots:
         Document doc;
         if (numbers)
             doc.setPageNumbers({true, Alignment::Center});
-        const auto parts = Unzip(Save(doc));
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        WriteDocx(doc, buffer);
+        const auto parts = Unzip(buffer.data());
         QStringList names = {QStringLiteral("[Content_Types].xml"), QStringLiteral("_rels/.rels"),
                              QStringLiteral("word/_rels/document.xml.rels"), QStringLiteral("word/document.xml"),
                              QStringLiteral("word/styles.xml")};
@@ -181,7 +170,8 @@ private slots:
         // One run per attribute change.
         auto tail = doc->range(doc->length() - 1, doc->length() - 1);
         for (bool bold : {false, true, false}) {
-            Append(*tail, QStringLiteral("abc"));
+            tail->collapse(true);
+            tail->insertAfter(QStringLiteral("abc"));
             tail->setBold(bold);
         }
         QStringList bolds;
