@@ -1,7 +1,6 @@
 // The DOCX writer: the package's parts and the WordprocessingML for each
 // attribute, read back with the zip library and compared as written.
 
-#include "engine/application.h"
 #include "engine/docx.h"
 #include "model/errors.h"
 

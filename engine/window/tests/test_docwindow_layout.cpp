@@ -2,17 +2,12 @@
 // in which face, size, colour and position, and that incremental updates
 // give the same pages as laying the document out afresh.
 
-#include "engine/application.h"
-#include "engine/document.h"
 #include "engine/window/fonts.h"
 #include "engine/window/pagelayout.h"
 #include "sample_issue.h"
 
-#include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
-#include <QGuiApplication>
-#include <QImage>
 #include <QPainter>
 #include <QtTest>
 

@@ -2,7 +2,6 @@
 // nothing changed cost nothing, progress shows even when the generator does
 // not yield, and the incrementally kept layout ends where a fresh one does.
 
-#include "engine/application.h"
 #include "engine/window/docwindow.h"
 #include "engine/window/fonts.h"
 #include "engine/window/viewhost.h"

@@ -6,11 +6,9 @@
 #include "engine/docx.h"
 #include "engine/window/docwindow.h"
 #include "engine/window/fonts.h"
-#include "engine/window/pdfexport.h"
 #include "engine/window/viewhost.h"
 #include "sample_issue.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QPrinter>
