@@ -123,7 +123,7 @@ private slots:
         QCOMPARE(trace, QStringLiteral("=- +m =- =- +- +m "));
     }
 
-    void foregroundFollowsTheFront()
+    void foregroundFollowsTheFrontAndKeysNeedADocument()
     {
         auto a = Application::create();
         auto b = Application::create();
@@ -134,6 +134,9 @@ private slots:
             fronts << Application::foreground();
         }
         QCOMPARE(fronts, (QList<std::shared_ptr<Application>>{nullptr, a, b, a, nullptr}));
+        // Keys reaching an application without a document do nothing.
+        Press(*b, QStringLiteral("%of%oarial~~%iu%a^~~"));
+        QCOMPARE(b->keyboardState().mode, KeyboardState::Mode::Idle);
     }
 
     // The font and page-number dialogs reached by keys. The text starts in
@@ -187,14 +190,6 @@ private slots:
         }
         QCOMPARE(doc->pageNumbers(), numbers);
         QCOMPARE(static_cast<int>(app->keyboardState().mode), mode);
-    }
-
-    void keysWithoutDocumentDoNothing()
-    {
-        auto app = Application::create();
-        app->setVisible(true);
-        Press(*app, QStringLiteral("%of%oarial~~%iu%a^~~"));
-        QCOMPARE(app->keyboardState().mode, KeyboardState::Mode::Idle);
     }
 };
 

@@ -330,10 +330,7 @@ private slots:
         QCOMPARE(doc->paragraphCount(), 2001);
         QCOMPARE(doc->charRunCount(), 2); // the entries, the untouched final mark
         QCOMPARE(doc->paraRunCount(), 2);
-        const CharFormat& f = doc->charFormatAt(5);
-        QCOMPARE(f.latinFont, QStringLiteral("Times New Roman"));
-        QCOMPARE(f.eastAsianFont, QStringLiteral("楷体_GB2312"));
-        QCOMPARE(f.halfPoints, 28);
+        QCOMPARE(doc->charFormatAt(5), (CharFormat{QStringLiteral("Times New Roman"), QStringLiteral("楷体_GB2312"), 28, false, 0, 0, {}}));
     }
 
     // The run map against a plain array, under random edits.

@@ -23,11 +23,7 @@ inline QVector<Article> SampleArticles(int count)
         QStringLiteral("一季度全市工业经济运行平稳向好"),
         QStringLiteral("新能源汽车产销两旺"),
         QStringLiteral("关于进一步优化营商环境的若干意见出台"),
-        QStringLiteral("某集团完成年度技术改造投资计划"),
-        QStringLiteral("钢材市场价格小幅回落"),
-        QStringLiteral("跨境电商综合试验区建设取得新进展"),
         QStringLiteral("我国外贸进出口总值同比增长百分之八"),
-        QStringLiteral("行业协会召开第三届会员代表大会"),
     };
     static const QStringList sentences = {
         QStringLiteral("据有关部门统计，今年以来全市规模以上工业增加值同比增长百分之七点二，增速比上年同期提高一点五个百分点。"),
