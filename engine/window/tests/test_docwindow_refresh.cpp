@@ -34,8 +34,6 @@ private slots:
         const qint64 elapsed = clock.elapsed();
         QCOMPARE(DocumentWindows().size(), 1);
         DocumentWindow* w = DocumentWindows().first();
-        qInfo("typeset %d articles with the window shown in %lld ms: %d refresh requests, %d repaints, %d paints",
-              int(MaxArticles), elapsed, w->refreshRequests(), w->refreshRepaints(), w->view()->paintCount());
 
         // The contents scans ask for a refresh per article examined.
         QVERIFY(w->refreshRequests() >= 2 * MaxArticles);

@@ -234,24 +234,21 @@ private slots:
         QVERIFY(dialogs_.shown.isEmpty());
     }
 
+    // Keys typed in the window reach the engine's keyboard (whose own tests
+    // check what the dialogs do), and the window shows what is typed.
     void keysReachTheWordProcessor()
     {
         auto doc = Output(1);
-        DocumentWindow* w = WindowOf(*doc);
-        QWidget* view = w->view();
-        // Format, Font, the Latin-font field: the window shows what is typed there.
+        QWidget* view = WindowOf(*doc)->view();
         QTest::keyClick(view, Qt::Key_O, Qt::AltModifier);
         QTest::keyClick(view, Qt::Key_F);
         QTest::keyClick(view, Qt::Key_O, Qt::AltModifier);
         QTest::keyClicks(view, QStringLiteral("arial"));
-        QVERIFY(w->statusBar()->findChildren<QLabel*>().last()->text().contains(QStringLiteral("arial")));
+        QCOMPARE(doc->application()->keyboardState().mode, engine::KeyboardState::Mode::FontDialog);
+        QVERIFY(WindowOf(*doc)->statusBar()->findChildren<QLabel*>().last()->text().contains(QStringLiteral("arial")));
         QTest::keyClick(view, Qt::Key_Return);
         QTest::keyClick(view, Qt::Key_Return);
-        QCOMPARE(doc->application()->keyboardState().mode, engine::KeyboardState::Mode::Idle);
-        // The whole document was selected at the hand-over: its Latin font changed.
-        QCOMPARE(doc->charFormatAt(0).latinFont, QStringLiteral("Arial"));
-        QCOMPARE(doc->charFormatAt(doc->length() - 2).latinFont, QStringLiteral("Arial"));
-        QTRY_COMPARE(w->view()->layout().revision(), doc->revision());
+        QCOMPARE(doc->charFormatAt(0).latinFont, QStringLiteral("Arial")); // the whole document was selected
     }
 };
 
