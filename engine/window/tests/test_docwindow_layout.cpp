@@ -32,29 +32,23 @@ std::shared_ptr<engine::Document> NewDocument(const QString& text = {}, float si
     return doc;
 }
 
-// Where the first occurrence of text at or after `from` was set.
+// The line and fragment that hold a position.
 struct Found {
     int page = -1;
-    QVector<LineBox> lines; // of that page
-    int line = -1;
+    LineBox line;
     Fragment fragment;
-    const LineBox& box() const { return lines[line]; }
 };
 
-Found Find(const PageLayout& layout, const engine::Document& doc, const QString& text, int from = 0)
+Found At(const PageLayout& layout, int position)
 {
     Found found;
-    const int at = doc.text().indexOf(text, from);
-    if (at < 0)
-        return found;
-    found.page = layout.pageOfPosition(at);
-    found.lines = layout.lines(found.page);
-    for (int i = 0; i < found.lines.size(); ++i) {
-        if (at >= found.lines[i].start && at < found.lines[i].end)
-            found.line = i;
+    found.page = layout.pageOfPosition(std::max(position, 0));
+    for (const LineBox& l : layout.lines(found.page)) {
+        if (position >= l.start && position < l.end)
+            found.line = l;
     }
-    for (const Fragment& f : layout.fragments(found.lines.value(found.line))) {
-        if (at >= f.start && at < f.end)
+    for (const Fragment& f : layout.fragments(found.line)) {
+        if (position >= f.start && position < f.end)
             found.fragment = f;
     }
     return found;
@@ -121,16 +115,18 @@ private slots:
 
         // Page, face, size, weight, colour, underline and text border of what
         // the bulletin sets, as the engine's document gives them.
-        const auto set = [&](const QString& text, int from = 0) {
-            const Found f = Find(layout, *doc, text, from);
+        const QString& text = doc->text();
+        const auto set = [&](const QString& what, int from = 0) {
+            const Found f = At(layout, text.indexOf(what, from));
             const Fragment& g = f.fragment;
             return QStringLiteral("page %1 %2%3 %4%5 %6 u%7 box%8/%9")
                 .arg(f.page).arg(g.family, g.eastAsian ? QStringLiteral("/ea") : QString()).arg(g.size)
                 .arg(g.bold ? QStringLiteral(" bold") : QString(), g.color.name()).arg(g.underline)
                 .arg(g.border.style).arg(g.border.colorIndex);
         };
-        const int pageBreak = doc->text().indexOf(u'\f');
-        const int title = doc->text().indexOf(articles[0].title);
+        const int pageBreak = text.indexOf(u'\f');
+        const int title = text.indexOf(articles[0].title);
+        const int heading = text.indexOf(QStringLiteral("宏观动向"), pageBreak);
         QCOMPARE(set(QStringLiteral("情 况 反 映")), QStringLiteral("page 0 隶书/ea 42 bold #ff0000 u0 box0/0"));
         QCOMPARE(set(QStringLiteral("远帆联络办事处")), QStringLiteral("page 0 楷体_GB2312/ea 16 bold #ff0000 u3 box0/0"));
         // A contents entry: Chinese in 楷体, leading spaces and dashes in Times New Roman.
@@ -139,27 +135,28 @@ private slots:
         QCOMPARE(set(QStringLiteral("-"), title), QStringLiteral("page 0 Times New Roman 14 #000000 u0 box0/0"));
         // After the page break, the boxed section heading.
         QCOMPARE(set(QStringLiteral("宏观动向"), pageBreak), QStringLiteral("page 1 隶书/ea 14 bold #0000ff u0 box7/12"));
-        QCOMPARE(set(QStringLiteral("联系电话")), QStringLiteral("page 2 楷体_GB2312/ea 14 bold #0000ff u0 box0/0"));
+        // The closing block, on the last page.
+        QCOMPARE(set(QStringLiteral("联系电话")), QStringLiteral("page %1 楷体_GB2312/ea 14 bold #0000ff u0 box0/0").arg(layout.pageCount() - 1));
         // Exact line spacing: 18 points in the contents, 26 for a heading.
-        QCOMPARE(Find(layout, *doc, articles[0].title).box().rect.height(), 18.0);
-        QCOMPARE(Find(layout, *doc, QStringLiteral("宏观动向"), pageBreak).box().rect.height(), 26.0);
+        QCOMPARE(At(layout, title).line.rect.height(), 18.0);
+        QCOMPARE(At(layout, heading).line.rect.height(), 26.0);
 
         // The masthead is centred; a contents entry starts at the margin.
         const QRectF area = layout.textArea();
-        const QRectF head = Find(layout, *doc, QStringLiteral("情 况 反 映")).box().rect;
+        const QRectF head = At(layout, text.indexOf(QStringLiteral("情 况 反 映"))).line.rect;
         QVERIFY(qAbs((head.left() - area.left()) - (area.right() - head.right())) < 0.5);
-        QCOMPARE(Find(layout, *doc, articles[0].title).box().rect.left(), area.left());
+        QCOMPARE(At(layout, title).line.rect.left(), area.left());
         QCOMPARE(layout.pageOfPosition(pageBreak), 0);
 
         // A bulleted entry hangs: the mark at the margin, later lines indented
         // 0.3 inch; justified, its first line reaches the right margin.
-        const Found bullet = Find(layout, *doc, QStringLiteral("※"));
-        QVERIFY(bullet.line >= 0 && bullet.line + 1 < bullet.lines.size());
-        QCOMPARE(bullet.box().rect.left(), area.left());
-        QVERIFY(qAbs(bullet.lines[bullet.line + 1].rect.left() - (area.left() + 21.6)) < 0.05);
-        const QVector<Fragment> frags = layout.fragments(bullet.box());
+        const LineBox bullet = At(layout, text.indexOf(QStringLiteral("※"))).line;
+        const LineBox next = At(layout, bullet.end).line;
+        QCOMPARE(next.paragraph, bullet.paragraph);
+        QCOMPARE(bullet.rect.left(), area.left());
+        QVERIFY(qAbs(next.rect.left() - (area.left() + 21.6)) < 0.05);
+        const QVector<Fragment> frags = layout.fragments(bullet);
         QVERIFY(qAbs(frags.last().x + frags.last().width - area.right()) < 0.5);
-        QCOMPARE(Find(layout, *doc, QStringLiteral("联系电话")).page, layout.pageCount() - 1); // the closing block
     }
 
     void lineBreaking_data()
