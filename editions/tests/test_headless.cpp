@@ -9,6 +9,7 @@
 #include <zip.h>
 
 #include <cstdio>
+#include <functional>
 #include <unistd.h>
 
 using namespace brevix;
@@ -18,20 +19,18 @@ namespace {
 // What the code under test writes to stderr while `run` runs.
 QString Stderr(const std::function<void()>& run)
 {
+    QTemporaryFile file;
+    if (!file.open())
+        return "no temporary file";
     std::fflush(stderr);
     const int saved = dup(2);
-    FILE* file = std::tmpfile();
-    dup2(fileno(file), 2);
+    dup2(file.handle(), 2);
     run();
     std::fflush(stderr);
     dup2(saved, 2);
     close(saved);
-    std::rewind(file);
-    QFile captured;
-    const QString text = captured.open(file, QIODevice::ReadOnly) ? QString::fromUtf8(captured.readAll()) : "?";
-    captured.close();
-    std::fclose(file);
-    return text;
+    file.seek(0);
+    return QString::fromUtf8(file.readAll());
 }
 
 QString DocumentXml(const QString& docx)
