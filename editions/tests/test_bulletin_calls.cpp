@@ -165,93 +165,73 @@ class TestBulletinCalls : public QObject {
 private slots:
     // The first calls of the run; all of them when nothing could be obtained
     // (one error, 429).
-    void obtaining_data()
+    void obtaining()
     {
-        QTest::addColumn<QString>("edition");
-        QTest::addColumn<bool>("running");
-        QTest::addColumn<bool>("canCreate");
-        QTest::addColumn<QStringList>("calls");
         const QString get = "GetObject(Word.Application)";
         const QString create = "CreateObject(Word.Application)";
         const QStringList start{"Documents.Add", "Document.Range(0,0)", "Alignment=1"}; // centred from the start
-        QTest::newRow("2003, running: the created one wins")
-            << "Brevix2003" << true << true
-            << QStringList{get, create, "release Application attached", "Application.Documents created"} + start;
-        QTest::newRow("2003, create fails: attached")
-            << "Brevix2003" << true << false << QStringList{get, create, "Application.Documents attached"} + start;
-        QTest::newRow("2003, no word processor: one error") << "Brevix2003" << false << false << QStringList{get, create};
-        QTest::newRow("Brevix creates only")
-            << "Brevix" << true << true << QStringList{create, "Application.Documents created"} + start;
-        QTest::newRow("Brevix, no word processor: one error") << "Brevix" << true << false << QStringList{create};
-    }
-    void obtaining()
-    {
-        QFETCH(QString, edition);
-        QFETCH(bool, running);
-        QFETCH(bool, canCreate);
-        QFETCH(QStringList, calls);
-        FakeBackend backend;
-        backend.running = running;
-        backend.canCreate = canCreate;
-        const bool obtained = calls.last() == "Alignment=1";
-        QCOMPARE(Run(backend, edition), obtained ? 0 : 429);
-        QCOMPARE(obtained ? backend.log.calls.mid(0, calls.size()) : backend.log.calls, calls);
+        struct Case {
+            QString edition;
+            bool running;
+            bool canCreate;
+            QStringList calls;
+        };
+        for (const auto& [edition, running, canCreate, calls] : QList<Case>{
+                 {"Brevix2003", true, true, QStringList{get, create, "release Application attached", "Application.Documents created"} + start},
+                 {"Brevix2003", true, false, QStringList{get, create, "Application.Documents attached"} + start},
+                 {"Brevix2003", false, false, {get, create}},
+                 {"Brevix", true, true, QStringList{create, "Application.Documents created"} + start}, // creates only
+                 {"Brevix", true, false, {create}}}) {
+            FakeBackend backend;
+            backend.running = running;
+            backend.canCreate = canCreate;
+            const bool obtained = calls.last() == "Alignment=1";
+            QCOMPARE(Run(backend, edition), obtained ? 0 : 429);
+            QCOMPARE(obtained ? backend.log.calls.mid(0, calls.size()) : backend.log.calls, calls);
+        }
     }
 
-    // From the application's activation on.
-    void handOver_data()
+    // From the application's activation on: the earlier edition's keystroke
+    // phase and trailing space, then the releases.
+    void handOver()
     {
-        QTest::addColumn<QString>("edition");
-        QTest::addColumn<QStringList>("calls");
         const QStringList handOver{"Application.Activate", "Document.Select"};
         QStringList keys{"BeginPhase"};
         for (const char* k : {"%o", "f", "%o", "times new roman", "{ENTER}", "{ENTER}", "%i", "u", "%a{up}", "{ENTER}", "{ENTER}"})
             keys << QString("SendKeys(%1,wait)").arg(k);
-        QTest::newRow("Brevix2003") << "Brevix2003" << handOver + Releases;
-        QTest::newRow("Brevix: keystroke phase, trailing space")
-            << "Brevix" << handOver + keys + QStringList{"InsertAfter( )"} + Releases;
-    }
-    void handOver()
-    {
-        QFETCH(QString, edition);
-        QFETCH(QStringList, calls);
-        FakeBackend backend;
-        QCOMPARE(Run(backend, edition), 0);
-        QCOMPARE(backend.log.calls.mid(backend.log.calls.indexOf("Application.Activate")), calls);
+        for (const auto& [edition, calls] : QList<std::pair<QString, QStringList>>{
+                 {"Brevix2003", handOver + Releases}, {"Brevix", handOver + keys + QStringList{"InsertAfter( )"} + Releases}}) {
+            FakeBackend backend;
+            QCOMPARE(Run(backend, edition), 0);
+            QCOMPARE(backend.log.calls.mid(backend.log.calls.indexOf("Application.Activate")), calls);
+        }
     }
 
-    // The window deletes and adds articles whenever the generator yields:
-    // the bulletin stays the one of the issue as it was at the start.
-    void yieldsOnASnapshot_data()
-    {
-        QTest::addColumn<QString>("edition");
-        QTest::addColumn<int>("yields");
-        QTest::addColumn<int>("refreshesBefore"); // refreshes before the first yield
-        // Five section scans; none on the contents page (two scans and the industry group).
-        QTest::newRow("Brevix2003") << "Brevix2003" << 5 * 9 << 2 * 9 + 1;
-        // Contents group 4 and six section scans; groups 1 to 3 only refresh.
-        QTest::newRow("Brevix") << "Brevix" << 7 * 9 << 3 * 9 + 1;
-    }
+    // Current edition: five section scans, nothing on the contents page (two
+    // scans and the industry group refresh). Earlier edition: contents group
+    // 4 and six section scans; groups 1 to 3 only refresh. The window deletes
+    // and adds articles at every yield: the bulletin stays the one of the
+    // issue as it was at the start.
     void yieldsOnASnapshot()
     {
-        QFETCH(QString, edition);
-        QFETCH(int, yields);
-        QFETCH(int, refreshesBefore);
-        FakeBackend reference;
-        Run(reference, edition);
-        FakeBackend backend;
-        QVector<Article> issue = SampleIssue();
-        int count = 0;
-        int refreshes = -1;
-        Run(backend, edition, issue, [&] {
-            if (count++ == 0)
-                refreshes = int(backend.log.calls.count("ScreenRefresh"));
-            issue.removeFirst();
-            issue.append({Make("新增", "宏观动向"), Make("新增", "国内行业")});
-        });
-        QCOMPARE(count, yields);
-        QCOMPARE(refreshes, refreshesBefore);
-        QCOMPARE(backend.log.inserted, reference.log.inserted);
+        for (const auto& [edition, yields, refreshesBefore] :
+             {std::tuple{"Brevix2003", 5 * 9, 2 * 9 + 1}, std::tuple{"Brevix", 7 * 9, 3 * 9 + 1}}) {
+            FakeBackend reference;
+            Run(reference, edition);
+            FakeBackend backend;
+            QVector<Article> issue = SampleIssue();
+            int count = 0;
+            int refreshes = -1;
+            Run(backend, edition, issue, [&] {
+                if (count++ == 0)
+                    refreshes = int(backend.log.calls.count("ScreenRefresh"));
+                issue.removeFirst();
+                issue.append({Make("新增", "宏观动向"), Make("新增", "国内行业")});
+            });
+            QCOMPARE(count, yields);
+            QCOMPARE(refreshes, refreshesBefore);
+            QCOMPARE(backend.log.inserted, reference.log.inserted);
+        }
     }
 
     // The current edition skips a failing call and runs every other one.
@@ -280,33 +260,31 @@ private slots:
     }
 
     // A failure ends the run at once, with one error: in the current edition
-    // when the word processor stops answering, in the earlier one always.
-    void runEndsAtOnce_data()
-    {
-        QTest::addColumn<QString>("edition");
-        QTest::addColumn<QString>("from"); // the first call starting with this fails, and in the
-        QTest::addColumn<bool>("gone");    // current edition every call from it on
-        QTest::addColumn<QStringList>("after"); // the calls after the first failure
-        const QStringList checked = QStringList{"Range.End"} + Releases; // the working range is asked once
-        QTest::newRow("2003, no document") << "Brevix2003" << "Documents.Add" << true << QStringList{"release Application created"};
-        QTest::newRow("2003, gone in the masthead") << "Brevix2003" << "Name=隶书" << true << checked;
-        QTest::newRow("2003, gone in the closing block") << "Brevix2003" << "InsertAfter(─)" << true << checked;
-        QTest::newRow("Brevix, masthead") << "Brevix" << "Name=隶书" << false << Releases;
-        QTest::newRow("Brevix, sections") << "Brevix" << "InsertAfter(※)" << false << Releases;
-        QTest::newRow("Brevix, keystroke phase") << "Brevix" << "SendKeys(%i" << false << Releases;
-    }
+    // when the word processor stops answering (every call from the first
+    // failing one on fails), in the earlier one always. Compared: the first
+    // failing call and all that follow it.
     void runEndsAtOnce()
     {
-        QFETCH(QString, edition);
-        QFETCH(QString, from);
-        QFETCH(bool, gone);
-        QFETCH(QStringList, after);
-        FakeBackend backend;
-        backend.log.fails = FailFrom(from, gone);
-        QVERIFY(Run(backend, edition) != 0);
-        const QStringList& calls = backend.log.calls;
-        QCOMPARE(calls.mid(calls.size() - after.size()), after);
-        QVERIFY(calls[calls.size() - after.size() - 1].startsWith(from));
+        const QStringList checked = QStringList{"Range.End"} + Releases; // the working range is asked once
+        struct Case {
+            QString edition;
+            QString from; // the first call starting with this fails
+            QStringList after;
+        };
+        for (const auto& [edition, from, after] : QList<Case>{
+                 {"Brevix2003", "Documents.Add", {"release Application created"}},
+                 {"Brevix2003", "Name=隶书", checked}, // in the masthead
+                 {"Brevix2003", "InsertAfter(─)", checked}, // in the closing block
+                 {"Brevix", "Name=隶书", Releases},
+                 {"Brevix", "InsertAfter(※)", Releases},
+                 {"Brevix", "SendKeys(%i", Releases}}) {
+            FakeBackend backend;
+            backend.log.fails = FailFrom(from, edition == "Brevix2003");
+            QVERIFY(Run(backend, edition) != 0);
+            const QStringList& calls = backend.log.calls;
+            QVERIFY2(calls[calls.size() - after.size() - 1].startsWith(from), qPrintable(from));
+            QCOMPARE(calls.mid(calls.size() - after.size()), after);
+        }
     }
 
     // One that still reports where the range ends but refuses everything else.
