@@ -16,7 +16,10 @@ Q_DECLARE_METATYPE(brevix::engine::PageNumbers)
 
 namespace {
 
+// Records what the engine tells the view host while it is installed.
 struct RecordingHost : ViewHost {
+    RecordingHost() { SetViewHost(this); }
+    ~RecordingHost() override { SetViewHost(nullptr); }
     QStringList events;
     void documentShown(Document& d) override { events << QStringLiteral("shown ") + d.name(); }
     void documentHidden(Document& d) override { events << QStringLiteral("hidden ") + d.name(); }
@@ -24,11 +27,6 @@ struct RecordingHost : ViewHost {
     void screenRefreshed(Document& d) override { events << QStringLiteral("refreshed ") + d.name(); }
     void selectionChanged(Document& d) override { events << QStringLiteral("selection ") + d.name(); }
     void documentClosed(Document& d) override { events << QStringLiteral("closed ") + d.name(); }
-};
-
-struct HostInstalled {
-    explicit HostInstalled(ViewHost* h) { SetViewHost(h); }
-    ~HostInstalled() { SetViewHost(nullptr); }
 };
 
 // Presses keys given in the notation of the key strings: "%x" Alt+x,
@@ -84,7 +82,6 @@ private slots:
     void viewHostHearsTheWindowCalls()
     {
         RecordingHost host;
-        HostInstalled installed(&host);
         auto app = Application::create();
         auto doc = app->addDocument();
         app->screenRefresh(); // not visible: nobody to repaint

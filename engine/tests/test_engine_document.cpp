@@ -250,8 +250,8 @@ private slots:
         doc->select(3, 4);
         doc->range(3, 3)->insertAfter(QStringLiteral("XY"));
         QCOMPARE(Shown(*doc), QStringLiteral("abcXYdef|"));
-        const auto spans = [&] { return QList<std::pair<int, int>>{Span(*before), Span(*around), Span(*after), Span(*emptyAt), Span(*endsAt)}; };
-        QCOMPARE(spans(), (QList<std::pair<int, int>>{{0, 2}, {1, 7}, {6, 8}, {5, 5}, {1, 3}}));
+        QCOMPARE((QList<std::pair<int, int>>{Span(*before), Span(*around), Span(*after), Span(*emptyAt), Span(*endsAt)}),
+                 (QList<std::pair<int, int>>{{0, 2}, {1, 7}, {6, 8}, {5, 5}, {1, 3}}));
         QCOMPARE(doc->selection(), (Selection{5, 6}));
         // A copy is moved as well.
         Range copy(*around);

@@ -41,7 +41,6 @@ inline QVector<Article> SampleArticles(int count)
         QStringLiteral("综合报道"), QStringLiteral("综信采撷"),
     };
     QVector<Article> out;
-    out.reserve(count);
     for (int i = 0; i < count; ++i) {
         Article a;
         a.title = titles[i % titles.size()];

@@ -83,9 +83,6 @@ private slots:
         QFont font(name);
         QVERIFY2(installed.contains(QFontInfo(font).family(), Qt::CaseInsensitive),
                  qPrintable(QFontInfo(font).family()));
-        // Installing twice keeps one list.
-        InstallFontSubstitutions();
-        QCOMPARE(QFont::substitutes(name).join(u',').toLower(), substitutes.join(u',').toLower());
     }
 
     void smallBulletinPagesTextAndFormats()
@@ -187,7 +184,6 @@ private slots:
             QCOMPARE(lines[0].end - lines[0].start, 30); // the mark stays on the first line
         for (int i = 0; i < lines.size(); ++i) {
             const LineBox& l = lines[i];
-            const bool last = i == lines.size() - 1;
             // Only a comma or full stop may hang in the margin, one em at most.
             int contentEnd = l.end;
             while (contentEnd > l.start && t[contentEnd - 1].isSpace())
@@ -209,7 +205,7 @@ private slots:
             const qreal after = area.right() - (frags.last().x + frags.last().width - hang);
             const bool aligned = alignment == 1   ? qAbs(before - after) < 0.5
                                  : alignment == 2 ? qAbs(after) < 0.5
-                                                  : qAbs(before) < 0.01 && (alignment == 0 || last || qAbs(after) < 0.5);
+                                                  : qAbs(before) < 0.01 && (alignment == 0 || i == lines.size() - 1 || qAbs(after) < 0.5);
             QVERIFY2(aligned, qPrintable(QStringLiteral("line %1: %2 before, %3 after").arg(i).arg(before).arg(after)));
         }
     }

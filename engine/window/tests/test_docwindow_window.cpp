@@ -36,14 +36,12 @@ QByteArray ZipEntry(const QString& path, const char* name)
 {
     int error = 0;
     zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
-    if (!archive)
-        return {};
+    zip_stat_t st;
     QByteArray out;
-    if (zip_file_t* f = zip_fopen(archive, name, 0)) {
-        char buffer[65536];
-        zip_int64_t n;
-        while ((n = zip_fread(f, buffer, sizeof buffer)) > 0)
-            out.append(buffer, static_cast<qsizetype>(n));
+    if (archive && zip_stat(archive, name, 0, &st) == 0) {
+        out.resize(static_cast<qsizetype>(st.size));
+        zip_file_t* f = zip_fopen(archive, name, 0);
+        zip_fread(f, out.data(), st.size);
         zip_fclose(f);
     }
     zip_close(archive);
