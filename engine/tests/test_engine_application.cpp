@@ -160,7 +160,6 @@ private slots:
         QTest::newRow("dialog left open") << QStringLiteral("%of%otimes new roman~") << -1 << arial << none << 3;
         QTest::newRow("insert menu, wrong entry") << QStringLiteral("%ix%a^~~") << -1 << arial << none << 0;
         QTest::newRow("page numbers left open") << QStringLiteral("%iu%a^~") << -1 << arial << none << 4;
-        QTest::newRow("Up outside any dialog") << QStringLiteral("^^~") << -1 << arial << none << 0;
     }
     void keyboard()
     {

@@ -98,8 +98,7 @@ private slots:
 
         // Another output, another window; both stay.
         auto second = Output(3);
-        QVERIFY(second != doc && WindowOf(*second) && WindowOf(*second) != w);
-        QVERIFY(WindowOf(*second)->isVisible() && w->isVisible());
+        QVERIFY(second != doc && WindowOf(*second) && WindowOf(*second) != w && WindowOf(*second)->isVisible() && w->isVisible());
     }
 
     // The question, then: closed (window and document gone) when discarded
