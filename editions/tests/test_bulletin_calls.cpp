@@ -287,7 +287,8 @@ private slots:
         }
     }
 
-    // One that still reports where the range ends but refuses everything else.
+    // The current edition also gives up, after 100 failures in a row, on a word
+    // processor that still reports where the range ends but refuses all else.
     void currentGivesUpOnAWordProcessorRefusingAll()
     {
         FakeBackend backend;
