@@ -98,14 +98,12 @@ private slots:
         int expected = 0;
         for (int p = 0; p < layout.pageCount(); ++p) {
             for (const LineBox& l : layout.lines(p)) {
-                const engine::ParagraphInfo para = doc->paragraph(l.paragraph);
-                if (l.start == para.start && l.paragraph > 0)
+                if (l.start == doc->paragraph(l.paragraph).start && l.paragraph > 0)
                     expected += 1; // the previous paragraph's mark
                 QCOMPARE(l.start, expected);
                 QVERIFY(l.end >= l.start);
                 expected = l.end;
-                QVERIFY(l.rect.bottom() <= layout.textArea().bottom() + 0.01);
-                QVERIFY(l.rect.top() >= layout.textArea().top() - 0.01);
+                QVERIFY(l.rect.top() >= layout.textArea().top() - 0.01 && l.rect.bottom() <= layout.textArea().bottom() + 0.01);
             }
         }
         QCOMPARE(expected + 1, doc->length());
