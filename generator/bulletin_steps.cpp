@@ -12,6 +12,14 @@ RuntimeError ObjectNotSet() { return {91, QStringLiteral("对象变量或 With �
 
 QString Cr() { return QString(CR); }
 
+// A call on a reference that was never obtained.
+template <typename T> T& Deref(const std::shared_ptr<T>& ref)
+{
+    if (!ref)
+        throw ObjectNotSet();
+    return *ref;
+}
+
 } // namespace
 
 BulletinSteps::BulletinSteps(word::Backend& backend, ErrorPolicy policy, YieldFn yield)
@@ -66,35 +74,18 @@ bool BulletinSteps::stillAnswering()
     }
 }
 
-word::Application& BulletinSteps::app()
-{
-    if (!app_)
-        throw ObjectNotSet();
-    return *app_;
-}
+word::Application& BulletinSteps::app() { return Deref(app_); }
 
-word::Document& BulletinSteps::doc()
-{
-    if (!doc_)
-        throw ObjectNotSet();
-    return *doc_;
-}
+word::Document& BulletinSteps::doc() { return Deref(doc_); }
 
-word::Range& BulletinSteps::range()
-{
-    if (!range_)
-        throw ObjectNotSet();
-    return *range_;
-}
+word::Range& BulletinSteps::range() { return Deref(range_); }
 
 // Made once, on first use; a failed creation is tried again at the next use.
 word::Global& BulletinSteps::global()
 {
     if (!global_)
         global_ = backend_.CreateGlobal();
-    if (!global_)
-        throw ObjectNotSet();
-    return *global_;
+    return Deref(global_);
 }
 
 // --- Obtaining ---------------------------------------------------------------
