@@ -167,6 +167,27 @@ void BulletinSteps::FontSize(float points)
     step([&] { range().get_Font()->put_Size(points); });
 }
 
+void BulletinSteps::Font(const QString& name, float points)
+{
+    FontName(name);
+    FontSize(points);
+}
+
+// Group and section headings: 隶书 14, bold, blue.
+void BulletinSteps::HeadingFont()
+{
+    Font(QStringLiteral("隶书"), 14);
+    FontBold();
+    FontColor(word::wdBlue);
+}
+
+// Sub-section headings and article titles: 黑体 14, bold.
+void BulletinSteps::TitleFont()
+{
+    Font(QStringLiteral("黑体"), 14);
+    FontBold();
+}
+
 void BulletinSteps::FontBold()
 {
     step([&] { range().get_Font()->put_Bold(word::True); });
@@ -261,23 +282,20 @@ void BulletinSteps::Masthead(const OutputTexts& texts)
     const QString kai = QStringLiteral("楷体_GB2312");
 
     Append(Cr() + QStringLiteral("情 况 反 映") + Cr());
-    FontName(QStringLiteral("隶书"));
-    FontSize(42);
+    Font(QStringLiteral("隶书"), 42);
     FontBold();
     FontColor(word::wdRed);
 
     Collapse();
     Append(QStringLiteral("第") + texts.number + QStringLiteral("期") + Cr());
-    FontName(kai);
-    FontSize(16);
+    Font(kai, 16);
     FontBold();
     FontColor(word::wdRed);
 
     Collapse();
     Append(QStringLiteral("远帆联络办事处       总第") + texts.total + QStringLiteral("期     ") + texts.year
            + QStringLiteral("年") + texts.month + QStringLiteral("月") + texts.day + QStringLiteral("日") + Cr());
-    FontName(kai);
-    FontSize(16);
+    Font(kai, 16);
     FontBold();
     FontUnderline(word::wdUnderlineDouble);
     FontColor(word::wdRed);
@@ -293,8 +311,7 @@ void BulletinSteps::ContentsHeading(const QString& heading)
 {
     Collapse();
     Append(Cr() + Cr() + heading + Cr());
-    FontName(QStringLiteral("黑体"));
-    FontSize(16);
+    Font(QStringLiteral("黑体"), 16);
     FontBold();
     ExactSpacing(26);
     ShowDocument();
@@ -303,10 +320,7 @@ void BulletinSteps::ContentsHeading(const QString& heading)
 void BulletinSteps::GroupHeading(const QString& group)
 {
     Append(group + Cr());
-    FontName(QStringLiteral("隶书"));
-    FontSize(14);
-    FontBold();
-    FontColor(word::wdBlue);
+    HeadingFont();
     Align(word::wdAlignParagraphLeft);
     Collapse();
 }
@@ -331,8 +345,7 @@ void BulletinSteps::ContentsEntry(const QString& text)
     });
 
     Append(QStringLiteral("    ") + text);
-    FontName(QStringLiteral("楷体_GB2312"));
-    FontSize(14);
+    Font(QStringLiteral("楷体_GB2312"), 14);
     Align(word::wdAlignParagraphLeft);
 
     int dashes = 0; // an overflow skipped under ResumeNext adds no fill
@@ -343,8 +356,7 @@ void BulletinSteps::ContentsEntry(const QString& text)
     AppendEach(QStringLiteral("-"), dashes);
 
     Append(Cr());
-    FontName(QStringLiteral("Times New Roman"));
-    FontSize(14);
+    Font(QStringLiteral("Times New Roman"), 14);
     Align(word::wdAlignParagraphLeft);
 }
 
@@ -364,10 +376,7 @@ void BulletinSteps::ContentsScan(const QVector<Article>& articles, const QString
 void BulletinSteps::SectionHeading(const QString& heading)
 {
     Append(heading);
-    FontName(QStringLiteral("隶书"));
-    FontSize(14);
-    FontBold();
-    FontColor(word::wdBlue);
+    HeadingFont();
     SelectRange();
     Border();
     Align(word::wdAlignParagraphLeft);
@@ -378,9 +387,7 @@ void BulletinSteps::SectionHeading(const QString& heading)
 void BulletinSteps::SubsectionHeading(const QString& heading)
 {
     Append(heading + Cr());
-    FontName(QStringLiteral("黑体"));
-    FontSize(14);
-    FontBold();
+    TitleFont();
     Align(word::wdAlignParagraphCenter);
     ExactSpacing(26);
     Collapse();
@@ -390,15 +397,12 @@ void BulletinSteps::TitledEntry(const Article& article, const BodyStyle& body)
 {
     Collapse();
     Append(article.title + Cr());
-    FontName(QStringLiteral("黑体"));
-    FontSize(14);
-    FontBold();
+    TitleFont();
     Align(word::wdAlignParagraphCenter);
     ExactSpacing(26);
     Collapse();
     Append(body.line(article));
-    FontName(body.font);
-    FontSize(14);
+    Font(body.font, 14);
     Align(word::wdAlignParagraphJustify);
 }
 
@@ -406,13 +410,11 @@ void BulletinSteps::BulletedEntry(const Article& article, const BodyStyle& body)
 {
     Collapse();
     Append(QStringLiteral("※"));
-    FontName(body.font);
-    FontSize(14);
+    Font(body.font, 14);
     Align(word::wdAlignParagraphLeft);
     Collapse();
     Append(body.line(article));
-    FontName(body.font);
-    FontSize(14);
+    Font(body.font, 14);
     Align(word::wdAlignParagraphJustify);
     HangingIndent();
     ExactSpacing(26);
@@ -442,8 +444,7 @@ void BulletinSteps::ClosingBlock(const QStringList& lines)
     Append(Cr());
     for (const QString& line : lines)
         Append(line + Cr());
-    FontName(QStringLiteral("楷体_GB2312"));
-    FontSize(14);
+    Font(QStringLiteral("楷体_GB2312"), 14);
     Align(word::wdAlignParagraphCenter);
     FontBold();
     FontColor(word::wdBlue);

@@ -51,6 +51,9 @@ public:
     void Collapse();
     void FontName(const QString& name);
     void FontSize(float points);
+    void Font(const QString& name, float points); // name, then size
+    void HeadingFont();
+    void TitleFont();
     void FontBold();
     void FontColor(int colorIndex);
     void FontUnderline(int underline);
