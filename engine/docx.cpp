@@ -33,6 +33,15 @@ public:
         const int n = std::snprintf(tmp, sizeof tmp, "%lld", v);
         raw(tmp, static_cast<std::size_t>(n));
     }
+    // ` w:name="value"`
+    void attribute(const char* name, long long value)
+    {
+        raw(" w:");
+        raw(name);
+        raw("=\"");
+        number(value);
+        raw("\"");
+    }
 
     // Text as UTF-8 with the XML specials escaped; lone surrogates become U+FFFD.
     void text(const QChar* s, qsizetype n)
@@ -268,23 +277,17 @@ void SectionProperties(Out& out, const Document& doc)
     out.raw("<w:sectPr>");
     if (doc.pageNumbers().on)
         out.raw("<w:footerReference w:type=\"default\" r:id=\"rIdFooter1\"/>");
-    out.raw("<w:pgSz w:w=\"");
-    out.number(page.widthTwips);
-    out.raw("\" w:h=\"");
-    out.number(page.heightTwips);
-    out.raw("\"/><w:pgMar w:top=\"");
-    out.number(page.topTwips);
-    out.raw("\" w:right=\"");
-    out.number(page.rightTwips);
-    out.raw("\" w:bottom=\"");
-    out.number(page.bottomTwips);
-    out.raw("\" w:left=\"");
-    out.number(page.leftTwips);
-    out.raw("\" w:header=\"");
-    out.number(page.headerTwips);
-    out.raw("\" w:footer=\"");
-    out.number(page.footerTwips);
-    out.raw("\" w:gutter=\"0\"/></w:sectPr>");
+    out.raw("<w:pgSz");
+    out.attribute("w", page.widthTwips);
+    out.attribute("h", page.heightTwips);
+    out.raw("/><w:pgMar");
+    out.attribute("top", page.topTwips);
+    out.attribute("right", page.rightTwips);
+    out.attribute("bottom", page.bottomTwips);
+    out.attribute("left", page.leftTwips);
+    out.attribute("header", page.headerTwips);
+    out.attribute("footer", page.footerTwips);
+    out.raw(" w:gutter=\"0\"/></w:sectPr>");
 }
 
 QByteArray FooterXml(const Document& doc)
