@@ -1,22 +1,31 @@
 #include "issuefile.h"
 
 #include "errors.h"
+#include "filename.h"
+#include "savefile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <QStorageInfo>
+#include <QFileDevice>
 
 #include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
 
-#include <filesystem>
-#include <memory>
 #include <new>
 
 namespace brevix {
 
 namespace {
+
+// Every character the code page lacks becomes the substitute, also those ICU
+// would otherwise drop unseen as default-ignorable (soft hyphen, zero-width
+// and direction marks, variation selectors, the byte-order mark ...).
+void SubstituteEvery(const void*, UConverterFromUnicodeArgs* args, const UChar*, int32_t, UChar32,
+                     UConverterCallbackReason reason, UErrorCode* status)
+{
+    if (reason != UCNV_UNASSIGNED && reason != UCNV_ILLEGAL && reason != UCNV_IRREGULAR)
+        return;
+    *status = U_ZERO_ERROR;
+    ucnv_cbFromUWriteSub(args, 0, status);
+}
 
 // Windows code page 936: GBK with the euro sign at 0x80.
 struct Converter {
@@ -29,6 +38,9 @@ struct Converter {
         // What the Windows converter writes for a character the code page lacks.
         status = U_ZERO_ERROR;
         ucnv_setSubstChars(cnv, "?", 1, &status);
+        ucnv_setFromUCallBack(cnv, SubstituteEvery, nullptr, nullptr, nullptr, &status);
+        if (U_FAILURE(status))
+            throw RuntimeError::DeviceIO();
     }
     ~Converter() { ucnv_close(cnv); }
     Converter(const Converter&) = delete;
@@ -94,23 +106,6 @@ int parseCount(const QString& field)
             throw RuntimeError::Overflow();
     }
     return static_cast<int>(n);
-}
-
-RuntimeError openError(const QFileDevice& file, const QString& path, bool forWriting)
-{
-    const QFileInfo info(path);
-    if (path.isEmpty())
-        return RuntimeError::BadFileName();
-    if (!info.absoluteDir().exists())
-        return RuntimeError::PathNotFound();
-    if (!forWriting && !info.exists())
-        return RuntimeError::FileNotFound();
-    if (info.isDir())
-        return RuntimeError(75, QStringLiteral("路径/文件访问错误"));
-    if (file.error() == QFileDevice::PermissionsError || (forWriting && !QFileInfo(info.absolutePath()).isWritable())
-        || (!forWriting && !info.isReadable()))
-        return RuntimeError::PermissionDenied();
-    return RuntimeError(75, QStringLiteral("路径/文件访问错误"));
 }
 
 void report(Dialogs& dialogs, const QString& description)
@@ -209,27 +204,8 @@ QVector<Article> ReadIssue(QIODevice& device)
 void SaveIssue(const Issue& issue, const QString& path, Dialogs& dialogs)
 {
     try {
-        // The old file is replaced only once every byte of the new one is written.
-        QSaveFile file(path);
-        if (path.isEmpty() || !file.open(QIODevice::WriteOnly))
-            throw openError(file, path, true);
-        try {
-            WriteIssue(issue.snapshot(), file);
-        } catch (const RuntimeError&) {
-            file.cancelWriting();
-            const QStorageInfo storage(QFileInfo(path).absolutePath());
-            if (storage.isValid() && storage.bytesAvailable() < 64 * 1024)
-                throw RuntimeError::DiskFull();
-            throw;
-        }
-        if (!file.commit()) {
-            const QStorageInfo storage(QFileInfo(path).absolutePath());
-            if (storage.isValid() && storage.bytesAvailable() < 64 * 1024)
-                throw RuntimeError::DiskFull();
-            if (file.error() == QFileDevice::PermissionsError || file.error() == QFileDevice::RenameError)
-                throw RuntimeError::PermissionDenied();
-            throw RuntimeError::DeviceIO();
-        }
+        const QVector<Article> articles = issue.snapshot();
+        SaveFile(path, [&](QIODevice& device) { WriteIssue(articles, device); });
     } catch (const RuntimeError& e) {
         report(dialogs, e.description());
     } catch (const std::bad_alloc&) {
@@ -240,11 +216,8 @@ void SaveIssue(const Issue& issue, const QString& path, Dialogs& dialogs)
 void LoadIssue(Issue& issue, const QString& path, Dialogs& dialogs)
 {
     try {
-        QFile file(path);
-        if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
-            throw openError(file, path, false);
         // The whole file is read and checked before the first article is appended.
-        const QVector<Article> articles = ReadIssue(file);
+        const QVector<Article> articles = ReadIssue(*OpenFileForReading(path));
         issue.AppendArticles(articles);
     } catch (const RuntimeError& e) {
         report(dialogs, e.description());
@@ -255,11 +228,10 @@ void LoadIssue(Issue& issue, const QString& path, Dialogs& dialogs)
 
 bool ConfirmOverwrite(const QString& path, Dialogs& dialogs)
 {
-    std::error_code ec;
-    if (!std::filesystem::exists(std::filesystem::path(path.toStdU16String()), ec))
+    if (!FileExists(path))
         return true;
-    return dialogs.message(QStringLiteral("是否覆盖") + path + QStringLiteral("文件？"), Buttons::YesNo,
-                           Icon::Warning, QStringLiteral("保存"))
+    return dialogs.message(QStringLiteral("是否覆盖") + DisplayFileName(path) + QStringLiteral("文件？"),
+                           Buttons::YesNo, Icon::Warning, QStringLiteral("保存"))
            == Answer::Yes;
 }
 

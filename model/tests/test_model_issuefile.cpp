@@ -1,14 +1,18 @@
 #include "model/errors.h"
+#include "model/filename.h"
 #include "model/issuefile.h"
+#include "model/tests/failing_writes.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <iconv.h>
+#include <optional>
+#include <sys/stat.h>
 
 using namespace brevix;
 
@@ -59,10 +63,22 @@ void writeFile(const QString& path, const QByteArray& bytes)
     f.write(bytes);
 }
 
-QByteArray fileBytes(const QString& path)
+using faults::FileBytes;
+using faults::FilesIn;
+
+// glibc's encoder, independent of ours; "?" where it has no bytes.
+QByteArray IconvCodePage936(char16_t unit)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    static const iconv_t cd = iconv_open("CP936", "UTF-16LE");
+    char in[2] = {char(unit & 0xFF), char(unit >> 8)};
+    char out[8];
+    char* inp = in;
+    char* outp = out;
+    size_t inLeft = 2, outLeft = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == size_t(-1))
+        return "?";
+    return QByteArray(out, qsizetype(sizeof out - outLeft));
 }
 
 const Article sample{QStringLiteral("简讯"), QString(), QStringLiteral("第一行\r\n第二行"), QStringLiteral("企业纵横")};
@@ -131,7 +147,7 @@ private slots:
         Issue empty;
         const QString emptyPath = dir.filePath(QStringLiteral("empty.owd"));
         SaveIssue(empty, emptyPath, dialogs);
-        QCOMPARE(fileBytes(emptyPath), QByteArray("\"0\"\r\n"));
+        QCOMPARE(FileBytes(emptyPath), QByteArray("\"0\"\r\n"));
         LoadIssue(issue, emptyPath, dialogs);
         QCOMPARE(issue.ArticleCount(), 5);
         QVERIFY(dialogs.shown.isEmpty());
@@ -199,31 +215,133 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(RuntimeError, WriteIssue({sample, sample}, device));
     }
 
-    void aFailedSaveKeepsTheOldFile()
+    // Every failure is reported, and the old file stays byte for byte with
+    // nothing left beside it: small issues (the failure shows only when the
+    // bytes are flushed) and large ones, in folders that take a temporary
+    // file and in folders that refuse one (the file is rewritten in place).
+    void failedSavesKeepTheOldFile_data()
     {
-        const QString path = dir.filePath(QStringLiteral("keep.owd"));
-        const QByteArray old = written({sample});
+        QTest::addColumn<int>("articles");
+        QTest::addColumn<int>("sizeLimit"); // 0: none
+        QTest::addColumn<bool>("lockedFolder");
+        QTest::addColumn<bool>("readOnlyFile");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("full disk, small issue") << 40 << 1024 << false << false << "磁盘已满";
+        QTest::newRow("full disk, large issue") << 20000 << 65536 << false << false << "磁盘已满";
+        QTest::newRow("full disk, in place, small") << 40 << 1024 << true << false << "磁盘已满";
+        QTest::newRow("full disk, in place, large") << 20000 << 65536 << true << false << "磁盘已满";
+        QTest::newRow("read-only file, locked folder") << 1 << 0 << true << true << "权限被拒绝";
+    }
+    void failedSavesKeepTheOldFile()
+    {
+        QFETCH(int, articles);
+        QFETCH(int, sizeLimit);
+        QFETCH(bool, lockedFolder);
+        QFETCH(bool, readOnlyFile);
+        QFETCH(QString, description);
+        QTemporaryDir here;
+        const QString path = here.filePath(QStringLiteral("keep.owd"));
+        const QByteArray old = written({sample, sample});
         writeFile(path, old);
+        chmod(QFile::encodeName(path).constData(), readOnlyFile ? 0444 : 0666);
+        chmod(QFile::encodeName(here.path()).constData(), lockedFolder ? 0555 : 0755);
         Issue issue;
-        issue.AppendArticles(QVector<Article>(2000, sample));
+        issue.AppendArticles(QVector<Article>(articles, sample));
 
-        // Writes past a small file-size limit fail as on a full disk, even for root.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit small = saved;
-        small.rlim_cur = 4096;
-        setrlimit(RLIMIT_FSIZE, &small);
+        auto save = [&] {
+            ScriptedDialogs dialogs;
+            {
+                std::optional<faults::FileSizeLimit> limit;
+                if (sizeLimit > 0)
+                    limit.emplace(sizeLimit);
+                SaveIssue(issue, path, dialogs);
+            }
+            return dialogs.lastText().toUtf8();
+        };
+        const QString shown = QString::fromUtf8(lockedFolder ? faults::Unprivileged(save) : save());
+        chmod(QFile::encodeName(here.path()).constData(), 0755);
+        QCOMPARE(shown, QStringLiteral("发生错误\r") + description);
+        QCOMPARE(FileBytes(path), old);
+        QCOMPARE(FilesIn(here.path()), QStringList{QStringLiteral("keep.owd")});
+    }
+
+    // Any name the file system takes: bytes that are not UTF-8, in the
+    // folder and in the file name, saved, asked about and loaded again; and
+    // the name a Qt dialog shows for it leads back to it.
+    void namesThatAreNotUtf8()
+    {
+        QTemporaryDir here;
+        const QByteArray folder = QFile::encodeName(here.path()) + "/d\xe9j\xe0";
+        QCOMPARE(mkdir(folder.constData(), 0755), 0);
+        const QByteArray file = folder + "/\xb1\xa8\xb8\xe6\xff.owd"; // GBK bytes and a stray one
+        const QString name = FileNameFromBytes(file);
+        QCOMPARE(FileNameToBytes(name), file);
+
+        Issue issue;
+        issue.AddArticle(QStringLiteral("标题"), {}, QStringLiteral("正文"), QStringLiteral("宏观动向"));
         ScriptedDialogs dialogs;
-        SaveIssue(issue, path, dialogs);
-        setrlimit(RLIMIT_FSIZE, &saved);
+        SaveIssue(issue, name, dialogs);
+        struct stat st {};
+        QCOMPARE(stat(file.constData(), &st), 0);
+        const mode_t mask = umask(0);
+        umask(mask);
+        QCOMPARE(st.st_mode & 0777, 0666 & ~mask); // a new file as any program makes it
+        dialogs.answers = {Answer::No};
+        QVERIFY(!ConfirmOverwrite(name, dialogs));
+        LoadIssue(issue, name, dialogs);
+        QCOMPARE(dialogs.shown.size(), 1); // only the question
+        QVERIFY(dialogs.shown[0].text.contains(QStringLiteral("\ufffd.owd")));
+        QCOMPARE(issue.Titles(), (QStringList{QStringLiteral("标题"), QStringLiteral("标题")}));
+        QCOMPARE(ResolveLostFileName(QFile::decodeName(file)), name);
+        QCOMPARE(unlink(file.constData()), 0); // Qt could not remove it
+        QCOMPARE(rmdir(folder.constData()), 0);
 
-        QCOMPARE(dialogs.shown.size(), 1);
-        QVERIFY(dialogs.lastText().startsWith(QStringLiteral("发生错误\r")));
-        QCOMPARE(fileBytes(path), old);
-        const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
-        for (const QString& name : left)
-            QVERIFY2(!name.startsWith(QStringLiteral("keep.owd.")), qPrintable(name));
+        // Every byte string comes back whole.
+        QRandomGenerator random(7);
+        for (int k = 0; k < 2000; ++k) {
+            QByteArray bytes(1 + k % 9, Qt::Uninitialized);
+            for (char& b : bytes)
+                b = char(1 + random.bounded(255));
+            QCOMPARE(FileNameToBytes(FileNameFromBytes(bytes)), bytes);
+        }
+    }
+
+    // A folder that takes no new files still lets a writable file in it be saved.
+    void savesInPlaceWhereTheFolderRefusesNewFiles()
+    {
+        QTemporaryDir here;
+        const QString path = here.filePath(QStringLiteral("keep.owd"));
+        writeFile(path, written({sample, sample, sample}));
+        chmod(QFile::encodeName(path).constData(), 0646);
+        chmod(QFile::encodeName(here.path()).constData(), 0555);
+        const QByteArray shown = faults::Unprivileged([&] {
+            Issue issue;
+            issue.AddArticle(QStringLiteral("新"), {}, QStringLiteral("x"), QStringLiteral("综合报道"));
+            ScriptedDialogs dialogs;
+            SaveIssue(issue, path, dialogs);
+            return dialogs.lastText().toUtf8() + "done";
+        });
+        chmod(QFile::encodeName(here.path()).constData(), 0755);
+        QCOMPARE(shown, QByteArray("done"));
+        QCOMPARE(FileBytes(path), written({{QStringLiteral("新"), {}, QStringLiteral("x"), QStringLiteral("综合报道")}}));
+        QCOMPARE(FilesIn(here.path()), QStringList{QStringLiteral("keep.owd")});
+    }
+
+    // Nothing the code page lacks vanishes: compared with glibc's encoder over
+    // the whole BMP. Private-use characters differ on purpose: the Windows
+    // code page maps them to GBK's user-defined areas.
+    void everyCharacterOutsideTheCodePageBecomesAQuestionMark()
+    {
+        for (char32_t c = 1; c <= 0xFFFF; ++c) {
+            if ((c >= 0xD800 && c <= 0xDFFF) || (c >= 0xE000 && c <= 0xF8FF))
+                continue;
+            const char16_t unit = char16_t(c);
+            const QByteArray ours = ToCodePage936(QString(QChar(unit)));
+            if (ours != IconvCodePage936(unit))
+                QFAIL(qPrintable(QStringLiteral("U+%1: %2 against %3")
+                                     .arg(uint(c), 4, 16, QLatin1Char('0'))
+                                     .arg(QString::fromLatin1(ours.toHex()), QString::fromLatin1(IconvCodePage936(unit).toHex()))));
+        }
     }
 
     void confirmOverwriteAsksOnlyForExistingFiles()

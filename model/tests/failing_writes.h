@@ -1,0 +1,80 @@
+#pragma once
+// Real write failures for tests, with no special file system needed: a
+// file-size limit fails writes as a full disk does (also for root), and a
+// folder that refuses new entries is made by dropping root's privileges.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace brevix::faults {
+
+// Writes past `bytes` fail with EFBIG while this lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit small = saved_;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+};
+
+// Every name in folder, hidden ones too: a failed save must leave only what was there.
+inline QStringList FilesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+inline QByteArray FileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+// Runs `run` where permissions apply: as root, in a child process as nobody.
+// Returns what `run` returned (its bytes pass back through a pipe).
+inline QByteArray Unprivileged(const std::function<QByteArray()>& run)
+{
+    if (geteuid() != 0)
+        return run();
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return "(no pipe)";
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeEnds[0]);
+        int code = 1;
+        if (setgid(65534) == 0 && setuid(65534) == 0) {
+            const QByteArray result = run();
+            code = write(pipeEnds[1], result.constData(), size_t(result.size())) == result.size() ? 0 : 1;
+        }
+        _exit(code);
+    }
+    close(pipeEnds[1]);
+    QByteArray result;
+    char chunk[4096];
+    for (ssize_t n; (n = read(pipeEnds[0], chunk, sizeof chunk)) > 0;)
+        result.append(chunk, n);
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? result : QByteArray("(child failed)");
+}
+
+} // namespace brevix::faults
