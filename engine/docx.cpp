@@ -1,8 +1,8 @@
 #include "engine/docx.h"
 
 #include "model/errors.h"
+#include "model/savefile.h"
 
-#include <QSaveFile>
 #include <zip.h>
 
 #include <cstring>
@@ -484,15 +484,7 @@ void WriteDocx(const Document& doc, QIODevice& device)
 
 void SaveDocx(Document& doc, const QString& path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (file.error() == QFileDevice::PermissionsError)
-            throw RuntimeError::PermissionDenied();
-        throw RuntimeError::PathNotFound();
-    }
-    WriteDocx(doc, file);
-    if (!file.commit())
-        throw RuntimeError::DeviceIO();
+    SaveFile(path, [&](QIODevice& device) { WriteDocx(doc, device); });
     doc.setSaved();
 }
 

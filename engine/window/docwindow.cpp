@@ -4,6 +4,8 @@
 #include "engine/docx.h"
 #include "engine/window/pdfexport.h"
 #include "model/errors.h"
+#include "model/filename.h"
+#include "model/issuefile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -431,6 +433,9 @@ std::optional<QString> DocumentWindow::askPath(const QString& filter, const QStr
         return std::nullopt;
     if (QFileInfo(*path).suffix().isEmpty())
         *path += suffix;
+    // The file dialog leaves the overwrite question to us, as in the composer.
+    if (!ConfirmOverwrite(*path, dialogs_))
+        return std::nullopt;
     return path;
 }
 
@@ -446,7 +451,7 @@ bool DocumentWindow::saveAsDocx()
         return false;
     }
     lastPath_ = *path;
-    doc_->setName(QFileInfo(*path).fileName());
+    doc_->setName(DisplayFileName(QFileInfo(*path).fileName()));
     updateTitle();
     return true;
 }

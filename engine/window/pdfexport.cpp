@@ -3,13 +3,13 @@
 #include "engine/window/fonts.h"
 #include "engine/window/pagelayout.h"
 #include "model/errors.h"
+#include "model/savefile.h"
 
 #include <QPageLayout>
 #include <QPageSize>
 #include <QFileDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 namespace brevix::docwindow {
 
@@ -50,31 +50,14 @@ void ExportPdf(const engine::Document& document, QIODevice& device)
     WritePdf(layout, document.name(), device);
 }
 
-namespace {
-
-template <class Write> void WriteFile(const QString& path, Write&& write)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (file.error() == QFileDevice::PermissionsError)
-            throw RuntimeError::PermissionDenied();
-        throw RuntimeError::PathNotFound();
-    }
-    write(file); // on a throw the temporary file is dropped, the old file stays
-    if (!file.commit())
-        throw RuntimeError::DeviceIO();
-}
-
-} // namespace
-
 void SavePdf(const PageLayout& layout, const QString& title, const QString& path)
 {
-    WriteFile(path, [&](QIODevice& device) { WritePdf(layout, title, device); });
+    SaveFile(path, [&](QIODevice& device) { WritePdf(layout, title, device); });
 }
 
 void ExportPdf(const engine::Document& document, const QString& path)
 {
-    WriteFile(path, [&](QIODevice& device) { ExportPdf(document, device); });
+    SaveFile(path, [&](QIODevice& device) { ExportPdf(document, device); });
 }
 
 } // namespace brevix::docwindow

@@ -7,6 +7,7 @@
 #include "engine/window/docwindow.h"
 #include "engine/window/fonts.h"
 #include "engine/window/viewhost.h"
+#include "model/tests/failing_writes.h"
 #include "sample_issue.h"
 
 #include <QFile>
@@ -185,6 +186,19 @@ private slots:
         dialogs_.fileNames = {dir_.filePath(QStringLiteral("missing/dir/x.pdf"))};
         QVERIFY(!w->exportPdf());
         QCOMPARE(dialogs_.lastText(), QStringLiteral("发生错误！\r\n路径未找到"));
+        // So does a full disk, after the overwrite question, and the old file stays.
+        const QByteArray old = faults::FileBytes(pdf);
+        const QStringList files = faults::FilesIn(dir_.path());
+        dialogs_.fileNames = {pdf};
+        {
+            const faults::FileSizeLimit limit(1024);
+            QVERIFY(!w->exportPdf());
+        }
+        QCOMPARE(dialogs_.shown.size() >= 2 ? dialogs_.shown[dialogs_.shown.size() - 2].text : QString(),
+                 QStringLiteral("是否覆盖") + pdf + QStringLiteral("文件？"));
+        QCOMPARE(dialogs_.lastText(), QStringLiteral("发生错误！\r\n磁盘已满"));
+        QCOMPARE(faults::FileBytes(pdf), old);
+        QCOMPARE(faults::FilesIn(dir_.path()), files);
 
         // Printing: all pages, or the chosen range.
         for (auto [from, to, expected] : {std::tuple{0, 0, pages}, std::tuple{2, 3, 2}}) {
