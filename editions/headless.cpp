@@ -5,11 +5,11 @@
 #include "engine/docx.h"
 #include "engine/window/pdfexport.h"
 #include "generator/backends.h"
+#include "model/filename.h"
 #include "model/issuefile.h"
+#include "model/savefile.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 #include <cstdio>
 #include <optional>
@@ -96,6 +96,9 @@ HeadlessOptions ParseArguments(const QString& program, QStringList arguments)
         throw usageError(QStringLiteral("no issue file given (--typeset)"));
     if (!output || output->isEmpty())
         throw usageError(QStringLiteral("no output file given (--output)"));
+    // Writing the bulletin over its own issue file would lose the issue.
+    if (IsSameFile(*issue, *output))
+        throw usageError(QStringLiteral("the output '%1' is the issue file itself").arg(DisplayFileName(*output)));
     options.issuePath = *issue;
     options.outputPath = *output;
     return options;
@@ -104,20 +107,13 @@ HeadlessOptions ParseArguments(const QString& program, QStringList arguments)
 // The issue file loaded into an empty issue, as the load command does.
 QVector<Article> LoadIssueFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw HeadlessFailure{QStringLiteral("cannot read the issue file '%1': %2")
-                                  .arg(path, file.exists() ? RuntimeError::PermissionDenied().description()
-                                                           : RuntimeError::FileNotFound().description()),
-                              1};
-    }
     try {
         Issue issue;
-        issue.AppendArticles(ReadIssue(file));
+        issue.AppendArticles(ReadIssue(*OpenFileForReading(path)));
         return issue.snapshot();
     } catch (const RuntimeError& error) {
         throw HeadlessFailure{
-            QStringLiteral("cannot read the issue file '%1': %2").arg(path, error.description()), 1};
+            QStringLiteral("cannot read the issue file '%1': %2").arg(DisplayFileName(path), error.description()), 1};
     }
 }
 
@@ -133,7 +129,8 @@ OutputFormat FormatOf(const QString& path)
         return OutputFormat::Docx;
     if (suffix == u"pdf")
         return OutputFormat::Pdf;
-    throw HeadlessFailure{QStringLiteral("cannot write '%1': the output must be a .docx or .pdf file").arg(path), 2};
+    throw HeadlessFailure{
+        QStringLiteral("cannot write '%1': the output must be a .docx or .pdf file").arg(DisplayFileName(path)), 2};
 }
 
 // The applications the run started: the engine keeps applications in a
@@ -212,28 +209,28 @@ int RunHeadless(const Edition& edition, const QStringList& arguments)
         const OutputFormat format = FormatOf(options.outputPath);
         const QVector<Article> articles = LoadIssueFile(options.issuePath);
 
-        // Opened first so an unwritable output fails before the typesetting;
-        // nothing appears at the path unless the whole run succeeds.
-        QSaveFile out(options.outputPath);
-        if (!out.open(QIODevice::WriteOnly))
-            throw HeadlessFailure{
-                QStringLiteral("cannot write '%1': %2").arg(options.outputPath, out.errorString()), 1};
-
+        // The bulletin is typeset once the output's temporary file exists, so an
+        // unwritable output fails first; nothing appears at the path unless
+        // the whole run succeeds.
         try {
-            const StartedApplications started;
-            const auto backend = word::MakeDefaultBackend();
-            edition.outputIssueToWord(*backend, articles, options.texts, YieldFn());
-            const auto document = started.document();
-            if (!document)
-                throw RuntimeError::CannotCreateObject();
-            WriteDocument(*document, format, out);
+            SaveFile(options.outputPath, [&](QIODevice& out) {
+                const StartedApplications started;
+                std::shared_ptr<engine::Document> document;
+                try {
+                    const auto backend = word::MakeDefaultBackend();
+                    edition.outputIssueToWord(*backend, articles, options.texts, YieldFn());
+                    document = started.document();
+                    if (!document)
+                        throw RuntimeError::CannotCreateObject();
+                } catch (const RuntimeError& error) {
+                    throw HeadlessFailure{QStringLiteral("typesetting failed: ") + error.description(), 1};
+                }
+                WriteDocument(*document, format, out);
+            });
         } catch (const RuntimeError& error) {
-            out.cancelWriting();
-            throw HeadlessFailure{QStringLiteral("typesetting failed: ") + error.description(), 1};
-        }
-        if (!out.commit())
             throw HeadlessFailure{
-                QStringLiteral("cannot write '%1': %2").arg(options.outputPath, out.errorString()), 1};
+                QStringLiteral("cannot write '%1': %2").arg(DisplayFileName(options.outputPath), error.description()), 1};
+        }
         return 0;
     } catch (const HeadlessFailure& failure) {
         QTextStream(stderr) << program << ": " << OneLine(failure.message)

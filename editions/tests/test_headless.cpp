@@ -3,13 +3,18 @@
 
 #include "editions/edition.h"
 #include "editions/headless.h"
+#include "model/filename.h"
 #include "model/issuefile.h"
+#include "model/tests/failing_writes.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 #include <zip.h>
 
 #include <cstdio>
 #include <functional>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace brevix;
@@ -66,6 +71,8 @@ private slots:
     {
         QFile bad(garbage_);
         QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("\"2\"\r\n\"only one field\"\r\n") > 0);
+        QVERIFY(QFile::link(issue_, dir_.filePath("link.docx")));
+        QCOMPARE(::link(QFile::encodeName(issue_).constData(), QFile::encodeName(dir_.filePath("hard.docx")).constData()), 0);
     }
 
     void recognisesTheCommand()
@@ -79,10 +86,14 @@ private slots:
     void typesets()
     {
         const QStringList texts{"--number", "12", "--total=345", "--year", "2003", "--month", "1", "--day", "13"};
-        for (const auto& [program, options, expected] : QList<std::tuple<QString, QStringList, QStringList>>{
-                 {"brevix2003", texts, {"第12期", "总第345期", "2003年1月13日", "目     录", "宏观标题"}},
-                 {"brevix", texts, {"第12期", "目   录", "热点标题"}},
-                 {"brevix2003", {}, {"第期", "总第期"}}}) {
+        struct Row {
+            QString program;
+            QStringList options, expected;
+        };
+        for (const Row& row : QList<Row>{{"brevix2003", texts, {"第12期", "总第345期", "2003年1月13日", "目     录", "宏观标题"}},
+                                         {"brevix", texts, {"第12期", "目   录", "热点标题"}},
+                                         {"brevix2003", {}, {"第期", "总第期"}}}) {
+            const auto& [program, options, expected] = row;
             const QString out = dir_.filePath(program + QString::number(options.size()) + ".docx");
             int code = -1;
             QCOMPARE(Stderr([&] {
@@ -114,6 +125,10 @@ private slots:
         QTest::newRow("missing issue file") << QStringList{"--typeset", "DIR/none.owd"} + out << 1 << "文件未找到";
         QTest::newRow("bad issue file") << QStringList{"--typeset", "GARBAGE"} + out << 1 << "cannot read the issue file";
         QTest::newRow("unwritable output") << issue + QStringList{"--output", "DIR/no/such/dir/out.docx"} << 1 << "cannot write";
+        // The bulletin must never replace its own issue file, under any name.
+        QTest::newRow("output is the issue") << issue + QStringList{"--output", "ISSUE"} << 2 << "is the issue file itself";
+        QTest::newRow("output links to the issue") << issue + QStringList{"--output", "DIR/link.docx"} << 2 << "is the issue file itself";
+        QTest::newRow("output is a hard link") << issue + QStringList{"--output", "DIR/hard.docx"} << 2 << "is the issue file itself";
     }
     void failures()
     {
@@ -122,30 +137,89 @@ private slots:
         QFETCH(QString, message);
         for (QString& a : arguments)
             a.replace("ISSUE", issue_).replace("GARBAGE", garbage_).replace("DIR", dir_.path());
+        const QStringList before = faults::FilesIn(dir_.path());
+        const QByteArray issue = faults::FileBytes(issue_);
         int result = 0;
         const QString text = Stderr([&] { result = RunHeadless(Brevix2003Edition(), QStringList{"brevix2003"} + arguments); });
         QCOMPARE(result, code);
         QVERIFY2(text.startsWith("brevix2003: ") && text.endsWith('\n') && text.count('\n') == 1, qPrintable(text));
         QVERIFY2(text.contains(message), qPrintable(text));
-        // No output, not even a temporary file.
-        QCOMPARE(QDir(dir_.path()).entryList({"out*"}, QDir::Files), QStringList());
+        // No output, not even a temporary file, and the issue as it was.
+        QCOMPARE(faults::FilesIn(dir_.path()), before);
+        QCOMPARE(faults::FileBytes(issue_), issue);
     }
 
-    // The earlier edition ends its run on a title too long for its dash count;
-    // an output file already there stays as it was.
-    void typesettingFailureKeepsAnOldOutput()
+    // A run that fails leaves an output file already there as it was: the
+    // earlier edition ends its run on a title too long for its dash count,
+    // and a full disk fails small and large outputs alike.
+    void failedRunsKeepAnOldOutput_data()
     {
-        const QString issue = WriteIssueFile(dir_.filePath("long.owd"), {{QString(10920, u'长'), "", "", "宏观动向"}});
-        const QString out = dir_.filePath("kept.docx");
+        QTest::addColumn<bool>("earlier");
+        QTest::addColumn<int>("articles");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("sizeLimit"); // 0: none
+        QTest::addColumn<QString>("message");
+        QTest::newRow("typesetting fails") << true << 0 << "kept.docx" << 0 << "typesetting failed: 溢出";
+        QTest::newRow("full disk, small docx") << false << 1 << "kept.docx" << 1024 << "磁盘已满";
+        QTest::newRow("full disk, large docx") << false << 3000 << "kept.docx" << 65536 << "磁盘已满";
+    }
+    void failedRunsKeepAnOldOutput()
+    {
+        QFETCH(bool, earlier);
+        QFETCH(int, articles);
+        QFETCH(QString, output);
+        QFETCH(int, sizeLimit);
+        QFETCH(QString, message);
+        // Bodies that do not compress, so a large issue makes a large file.
+        QVector<Article> contents;
+        QRandomGenerator random(articles);
+        for (int k = 0; k < articles; ++k) {
+            QString body;
+            for (int c = 0; c < 200; ++c)
+                body += QChar(char16_t(0x4E00 + random.bounded(0x5000)));
+            contents.append({"标题", "某报", body, "宏观动向"});
+        }
+        if (articles == 0)
+            contents.append({QString(10920, u'长'), "", "", "宏观动向"});
+        const QString issue = WriteIssueFile(dir_.filePath("failing.owd"), contents);
+        const QString out = dir_.filePath(output);
         QFile old(out);
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
         old.close();
+        const QStringList before = faults::FilesIn(dir_.path());
         int code = 0;
-        QCOMPARE(Stderr([&] { code = RunHeadless(BrevixEdition(), {"brevix", "--typeset", issue, "--output", out}); }),
-                 "brevix: typesetting failed: 溢出\n");
+        const QString text = Stderr([&] {
+            std::optional<faults::FileSizeLimit> limit;
+            if (sizeLimit > 0)
+                limit.emplace(sizeLimit);
+            code = RunHeadless(earlier ? BrevixEdition() : Brevix2003Edition(),
+                               {"brevix", "--typeset", issue, "--output", out});
+        });
         QCOMPARE(code, 1);
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), QByteArray("old"));
+        QVERIFY2(text.endsWith(": " + message + "\n") && text.count('\n') == 1, qPrintable(text));
+        QCOMPARE(faults::FileBytes(out), QByteArray("old"));
+        QCOMPARE(faults::FilesIn(dir_.path()), before);
+    }
+
+    // Names that are not UTF-8 reach the file system as the bytes they are.
+    void namesThatAreNotUtf8()
+    {
+        const QByteArray folder = QFile::encodeName(dir_.path());
+        const QByteArray issueBytes = folder + "/\xc7\xe9\xbf\xf6.owd"; // GBK for 情况
+        const QByteArray outBytes = folder + "/\xb7\xb4\xd3\xb3\xff.docx";
+        QVERIFY(QFile::copy(issue_, dir_.filePath("plain.owd")));
+        QCOMPARE(::rename(QFile::encodeName(dir_.filePath("plain.owd")).constData(), issueBytes.constData()), 0);
+        int code = -1;
+        QCOMPARE(Stderr([&] {
+                     code = RunHeadless(Brevix2003Edition(), {"brevix2003", "--typeset", FileNameFromBytes(issueBytes),
+                                                              "--output", FileNameFromBytes(outBytes)});
+                 }),
+                 QString());
+        QCOMPARE(code, 0);
+        struct stat st {};
+        QCOMPARE(::stat(outBytes.constData(), &st), 0);
+        QVERIFY(st.st_size > 1000);
+        QCOMPARE(::unlink(outBytes.constData()) + ::unlink(issueBytes.constData()), 0); // Qt could not remove them
     }
 
 private:
