@@ -1,5 +1,7 @@
 #include "ui/bodytextedit.h"
 
+#include <QTextDocument>
+
 namespace brevix {
 
 QString BodyToWidgetText(const QString& body)
@@ -15,6 +17,7 @@ QString BodyFromWidgetText(const QString& text)
 {
     QString body = text;
     body.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    body.replace(QChar::LineSeparator, QLatin1Char('\n'));
     body.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return body;
 }
@@ -28,7 +31,8 @@ BodyTextEdit::BodyTextEdit(QWidget* parent) : QPlainTextEdit(parent)
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
 }
 
-QString BodyTextEdit::body() const { return BodyFromWidgetText(toPlainText()); }
+// The raw text: the plain-text export turns no-break spaces into spaces.
+QString BodyTextEdit::body() const { return BodyFromWidgetText(document()->toRawText()); }
 
 void BodyTextEdit::setBody(const QString& body) { setPlainText(BodyToWidgetText(body)); }
 

@@ -4,6 +4,7 @@
 #include "engine/window/fonts.h"
 #include "engine/window/viewhost.h"
 #include "generator/backends.h"
+#include "model/filename.h"
 #include "ui/form1.h"
 #include "ui/qtdialogs.h"
 
@@ -17,15 +18,16 @@ namespace brevix {
 
 int RunComposer(const Edition& edition, int argc, char** argv)
 {
+    // Taken from argv as bytes: Qt's own list loses names that are not UTF-8.
     QStringList arguments;
     for (int k = 0; k < argc; ++k)
-        arguments.append(QString::fromLocal8Bit(argv[k]));
+        arguments.append(FileNameFromBytes(QByteArray(argv[k])));
     if (IsHeadlessInvocation(arguments)) {
         // No display is needed, nor used, to typeset without a window.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
-        return RunHeadless(edition, QCoreApplication::arguments());
+        return RunHeadless(edition, arguments);
     }
 
     QApplication app(argc, argv);

@@ -10,6 +10,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+
+#include <limits>
 #include <QListView>
 #include <QPushButton>
 #include <cmath>
@@ -68,6 +70,7 @@ QComboBox* MakeCombo(QWidget* parent, const QString& name, int first, int last, 
         // A typed year is taken as typed: no completion, nothing added to the list.
         combo->setCompleter(nullptr);
         combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     }
     for (int value = first; value <= last; ++value)
         combo->addItem(QString::number(value));

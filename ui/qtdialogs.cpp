@@ -1,5 +1,7 @@
 #include "ui/qtdialogs.h"
 
+#include "model/filename.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -65,20 +67,20 @@ Answer QtDialogs::message(const QString& text, Buttons buttons, Icon icon, const
 
 std::optional<QString> QtDialogs::openFileName(const QString& filter, const QString& initialPath)
 {
-    const QString path = QFileDialog::getOpenFileName(Owner(), QString(), initialPath, filter);
+    const QString path = QFileDialog::getOpenFileName(Owner(), QString(), DisplayFileName(initialPath), filter);
     if (path.isEmpty())
         return std::nullopt;
-    return path;
+    return ResolveLostFileName(path);
 }
 
 std::optional<QString> QtDialogs::saveFileName(const QString& filter, const QString& initialPath)
 {
     // The overwrite question is the program's own, asked after the dialog.
-    const QString path = QFileDialog::getSaveFileName(Owner(), QString(), initialPath, filter, nullptr,
-                                                      QFileDialog::DontConfirmOverwrite);
+    const QString path = QFileDialog::getSaveFileName(Owner(), QString(), DisplayFileName(initialPath), filter,
+                                                      nullptr, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty())
         return std::nullopt;
-    return path;
+    return ResolveLostFileName(path);
 }
 
 } // namespace brevix

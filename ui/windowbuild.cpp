@@ -2,6 +2,8 @@
 
 #include <QLabel>
 #include <QLineEdit>
+
+#include <limits>
 #include <QPushButton>
 #include <QWidget>
 #include <cmath>
@@ -70,6 +72,8 @@ QLineEdit* MakeLineEdit(QWidget* parent, const QString& name)
 {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
+    // Qt cuts a line edit's text at 32767 characters by default; ours hold any length.
+    edit->setMaxLength(std::numeric_limits<int>::max());
     return edit;
 }
 

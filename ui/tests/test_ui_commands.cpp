@@ -295,13 +295,16 @@ private slots:
             QVERIFY(dialog && dialog->isVisible() && !c.form->isVisible()); // the main window hidden meanwhile
             QCOMPARE(EntryTexts(dialog->entry()), (QStringList{"标题", "出处", "第一行\r\n第二行"}));
             QCOMPARE(dialog->entry().famClass->selected(), last);
-            // Changed there (the option through the accessibility layer) and handed back by "编辑完成".
-            dialog->entry().txtTitle->setText("新标题");
-            dialog->entry().rtxtWord->setBody("甲\r\n\r\n乙\r\n");
+            // Changed there (the option through the accessibility layer) and handed back by "编辑完成":
+            // texts past Qt's default length limit and a body with no-break spaces, whole.
+            const QString title = QString(40000, u'题'), source = QString(40000, u'源');
+            dialog->entry().txtTitle->setText(title);
+            dialog->entry().txtSource->setText(source);
+            dialog->entry().rtxtWord->setBody("甲\u00a0\r\n\r\n乙\u00a0乙");
             QVERIFY(AccessibleAction(dialog->entry().famClass->option(1), QAccessibleActionInterface::toggleAction()));
             QTest::mouseClick(dialog->findChild<QPushButton*>("cmdTJ"), Qt::LeftButton);
             QTRY_VERIFY(dialog.isNull()); // closed, not kept
-            const QStringList handedBack{"新标题", "出处", "甲\r\n\r\n乙\r\n"};
+            const QStringList handedBack{title, source, "甲\u00a0\r\n\r\n乙\u00a0乙"};
             QVERIFY(c.form->isVisible());
             QCOMPARE(EntryTexts(c.entry()), handedBack);
             QCOMPARE(c.entry().famClass->selected(), 1);
@@ -326,6 +329,14 @@ private slots:
             QTest::mouseClick(dialog->findChild<QPushButton*>("cmdTJ"), Qt::LeftButton);
             QCOMPARE(EntryTexts(c.entry()), QStringList(3));
             QCOMPARE(c.entry().famClass->selected(), 1);
+            // Submitted and taken back by the edit command, still whole.
+            c.entry().txtTitle->setText(title);
+            c.entry().txtSource->setText(source);
+            c.entry().rtxtWord->setBody(handedBack[2]);
+            c.click("cmdTJ");
+            QCOMPARE(c.issue().Titles(), QStringList{title});
+            c.onLine(0, "cmdEdit");
+            QCOMPARE(EntryTexts(c.entry()), handedBack);
             QVERIFY(c.dialogs.shown.isEmpty());
         }
     }
