@@ -1,14 +1,45 @@
 #!/usr/bin/env bash
 # One entry for building, running and testing.
-#   scripts/build.sh run      install, build, start Brevix2003 (the current edition)
+#   scripts/build.sh run           install, build, start Brevix2003 (the current edition)
 #   scripts/build.sh run-earlier   the same for Brevix (the earlier edition)
-#   scripts/build.sh test     install, build, run the whole test suite
-#   scripts/build.sh bench    install, build, run the benchmarks
+#   scripts/build.sh test          install, build, run the whole test suite
+#   scripts/build.sh sanitize      the suite built by clang under AddressSanitizer and UBSan
+#   scripts/build.sh fuzz [SECONDS]  fuzz the issue-file reader (default 60 s)
+#   scripts/build.sh bench         install, build, run the benchmarks
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 what=${1:-run}
 scripts/install-deps.sh
+
+# The clang build serves the sanitized suite and the fuzz target alike.
+clang_build() {
+  CC=clang CXX=clang++ cmake -S . -B build-clang -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DBREVIX_SANITIZE=ON -DBREVIX_FUZZ=ON >/dev/null
+  cmake --build build-clang -j"$(nproc)" "$@"
+}
+sanitizer_env() {
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+  export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
+  export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+}
+
+case "$what" in
+  sanitize)
+    clang_build
+    sanitizer_env
+    cd build-clang && exec ctest --output-on-failure -j"$(nproc)" ;;
+  fuzz)
+    seconds=${2:-60}
+    clang_build --target fuzz_issuefile
+    sanitizer_env
+    corpus=$(mktemp -d)
+    trap 'rm -rf "$corpus"' EXIT
+    BREVIX_FUZZ_SEEDS=$corpus build-clang/bin/fuzz_issuefile "$corpus" -max_total_time="$seconds" \
+      -max_len=65536 -rss_limit_mb=2048 -print_final_stats=1
+    exit ;;
+esac
+
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
 
@@ -25,5 +56,5 @@ case "$what" in
   run-earlier) launch build/bin/brevix ;;
   test) cd build && ctest --output-on-failure -j"$(nproc)" ;;
   bench) cmake --build build --target bench && for b in build/bin/bench_*; do "$b"; done ;;
-  *) echo "usage: $0 run|run-earlier|test|bench" >&2; exit 2 ;;
+  *) echo "usage: $0 run|run-earlier|test|sanitize|fuzz [SECONDS]|bench" >&2; exit 2 ;;
 esac

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ clang libclang-rt-14-dev cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libicu-dev libzip-dev
   fonts-arphic-ukai fonts-arphic-uming fonts-wqy-zenhei fonts-wqy-microhei fonts-noto-cjk fonts-liberation

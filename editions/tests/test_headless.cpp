@@ -93,7 +93,8 @@ private slots:
         for (const Row& row : QList<Row>{{"brevix2003", texts, {"第12期", "总第345期", "2003年1月13日", "目     录", "宏观标题"}},
                                          {"brevix", texts, {"第12期", "目   录", "热点标题"}},
                                          {"brevix2003", {}, {"第期", "总第期"}}}) {
-            const auto& [program, options, expected] = row;
+            const QString& program = row.program;
+            const QStringList& options = row.options;
             const QString out = dir_.filePath(program + QString::number(options.size()) + ".docx");
             int code = -1;
             QCOMPARE(Stderr([&] {
@@ -103,7 +104,7 @@ private slots:
                      QString());
             QCOMPARE(code, 0);
             const QString xml = DocumentXml(out);
-            for (const QString& text : expected)
+            for (const QString& text : row.expected)
                 QVERIFY2(xml.contains(text), qPrintable(text));
         }
     }

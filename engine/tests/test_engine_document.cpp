@@ -274,7 +274,9 @@ private slots:
     // the engine's own bounds), change nothing.
     void settingsThatChangeNothing()
     {
-        auto [doc, r] = DocWith(QStringLiteral("abc"));
+        const auto made = DocWith(QStringLiteral("abc"));
+        const auto& doc = made.first;
+        const auto& r = made.second;
         const auto revision = doc->revision();
         auto empty = doc->range(1, 1);
         empty->setFontName(QStringLiteral("黑体"));
