@@ -113,6 +113,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         CheckControls(dialog, kEntry + QStringList{"cmdTJ Button 编辑完成"}, c.edition);
         QCOMPARE(FocusChain(dialog->entry().rtxtWord), dialogTabs);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QCOMPARE(QApplication::focusWidget(), dialog->entry().rtxtWord); // the cursor starts in the body
         // Each window reads as its caption.
         QCOMPARE(QAccessible::queryAccessibleInterface(c.form.get())->text(QAccessible::Name),
                  QStringLiteral("排版信息准备"));
