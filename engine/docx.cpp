@@ -161,7 +161,8 @@ void BorderEdge(Out& out, const char* edge, const Border& b)
     out.raw("\"/>");
 }
 
-QByteArray RunProperties(const CharFormat& f)
+// hinted: the run holds punctuation that Word would otherwise set in the Latin font.
+QByteArray RunProperties(const CharFormat& f, bool hinted = false)
 {
     Out out(512);
     out.raw("<w:rPr><w:rFonts w:ascii=\"");
@@ -170,7 +171,7 @@ QByteArray RunProperties(const CharFormat& f)
     out.text(f.latinFont);
     out.raw("\" w:eastAsia=\"");
     out.text(f.eastAsianFont);
-    out.raw("\"/>");
+    out.raw(hinted ? "\" w:hint=\"eastAsia\"/>" : "\"/>");
     if (f.bold)
         out.raw("<w:b/><w:bCs/>");
     if (f.colorIndex != 0) {
@@ -242,6 +243,42 @@ QByteArray ParagraphProperties(const ParaFormat& f)
 
 constexpr const char* NamespaceW = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 constexpr const char* NamespaceR = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
+// The hint moves every character Word finds ambiguous to the East-Asian
+// font, not only our punctuation: so hinted punctuation never shares a run
+// with a character we draw in the Latin font (é, ±, ©). ASCII and the
+// East-Asian blocks keep their font either way.
+enum class HintSide { Either, Hinted, Unhinted };
+
+HintSide SideOf(char16_t c)
+{
+    if (c < 0x80)
+        return HintSide::Either;
+    if (IsHintedPunctuation(c))
+        return HintSide::Hinted;
+    // A surrogate counts as unhinted, so a pair is never split.
+    return IsEastAsianChar(c) ? HintSide::Either : HintSide::Unhinted;
+}
+
+// Calls piece(start, end, hinted) for each run [start, end) is written as:
+// one, unless hinted punctuation meets an unhinted character.
+template <class Piece>
+void ForEachHintPiece(const QChar* s, int start, int end, Piece piece)
+{
+    int from = start;
+    HintSide side = HintSide::Either;
+    for (int i = start; i < end; ++i) {
+        const HintSide next = SideOf(s[i].unicode());
+        if (next == HintSide::Either || next == side)
+            continue;
+        if (side != HintSide::Either) {
+            piece(from, i, side == HintSide::Hinted);
+            from = i;
+        }
+        side = next;
+    }
+    piece(from, end, side == HintSide::Hinted);
+}
 
 // Writes the characters of [start, end) of one run inside its w:r.
 void RunContent(Out& out, const QChar* s, int start, int end)
@@ -322,8 +359,8 @@ QByteArray StylesXml()
     out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:styles xmlns:w=\"");
     out.raw(NamespaceW);
     out.raw("\"><w:docDefaults><w:rPrDefault>");
-    // Chinese text by default, so that characters shared by Latin and
-    // Chinese (quotes, dashes) take the East-Asian font as in the window.
+    // Chinese as the East-Asian language. Which font a character shared by
+    // Latin and Chinese (quotes, dashes) takes is the run's hint.
     QByteArray rPr = RunProperties(CharFormat{});
     rPr.insert(rPr.size() - static_cast<qsizetype>(std::strlen("</w:rPr>")), "<w:lang w:val=\"en-US\" w:eastAsia=\"zh-CN\"/>");
     out.raw(rPr);
@@ -394,12 +431,13 @@ QByteArray DocumentXml(const Document& doc)
     out.raw("\"><w:body>");
 
     // Few distinct formats: build their property elements once.
-    std::unordered_map<const CharFormat*, QByteArray> rPrs;
+    std::unordered_map<const CharFormat*, QByteArray> rPrs[2]; // plain, hinted
     std::unordered_map<const ParaFormat*, QByteArray> pPrs;
-    auto rPr = [&](const CharFormat* f) -> const QByteArray& {
-        auto it = rPrs.find(f);
-        if (it == rPrs.end())
-            it = rPrs.emplace(f, RunProperties(*f)).first;
+    auto rPr = [&](const CharFormat* f, bool hinted = false) -> const QByteArray& {
+        auto& cache = rPrs[hinted ? 1 : 0];
+        auto it = cache.find(f);
+        if (it == cache.end())
+            it = cache.emplace(f, RunProperties(*f, hinted)).first;
         return it->second;
     };
 
@@ -413,10 +451,12 @@ QByteArray DocumentXml(const Document& doc)
         out.raw(rPr(&doc.charFormatAt(para.markPosition))); // the mark's own attributes
         out.raw("</w:pPr>");
         doc.forEachCharRun(para.start, para.markPosition, [&](const CharRun& run) {
-            out.raw("<w:r>");
-            out.raw(rPr(run.format));
-            RunContent(out, s, run.start, run.end);
-            out.raw("</w:r>");
+            ForEachHintPiece(s, run.start, run.end, [&](int start, int end, bool hinted) {
+                out.raw("<w:r>");
+                out.raw(rPr(run.format, hinted));
+                RunContent(out, s, start, end);
+                out.raw("</w:r>");
+            });
         });
         out.raw("</w:p>");
     }

@@ -3,6 +3,9 @@
 #include <QHash>
 #include <QStringList>
 
+#include <algorithm>
+#include <iterator>
+
 namespace brevix::engine {
 
 int PaletteRgb(int colorIndex)
@@ -43,8 +46,16 @@ bool IsEastAsianChar(char32_t c)
         || (c >= 0xFE30 && c <= 0xFE4F)      // CJK compatibility forms
         || (c >= 0xFF00 && c <= 0xFFEF)      // full-width and half-width forms
         || (c >= 0x20000 && c <= 0x3FFFF)    // supplementary ideographs
-        || c == 0x2014 || c == 0x2018 || c == 0x2019 || c == 0x201C || c == 0x201D // typographic quotes and dash in Chinese text
-        || c == 0x2026 || c == 0x203B;       // ellipsis, reference mark ※
+        || IsHintedPunctuation(c);
+}
+
+static_assert(std::is_sorted(std::begin(HintedPunctuation), std::end(HintedPunctuation)));
+
+bool IsHintedPunctuation(char32_t c)
+{
+    if (c < HintedPunctuation[0] || c > std::end(HintedPunctuation)[-1])
+        return false;
+    return std::binary_search(std::begin(HintedPunctuation), std::end(HintedPunctuation), c);
 }
 
 namespace {

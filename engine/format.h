@@ -93,8 +93,25 @@ inline double TwipsToPoints(int twips) { return twips / 20.0; }
 int PaletteRgb(int colorIndex);
 inline bool IsValidColorIndex(int index) { return index >= 0 && index <= 16; }
 
+// Chinese punctuation outside the East-Asian blocks (Latin-1, General
+// Punctuation). We draw it with the East-Asian font; Word and LibreOffice do
+// so only in runs marked w:hint="eastAsia" and take the Latin font otherwise,
+// so the DOCX writer marks every run that holds one. Ascending.
+inline constexpr char32_t HintedPunctuation[] = {
+    0x00B7, // · middle dot
+    0x2014, // — em dash (the Chinese dash is two of them)
+    0x2015, // ― horizontal bar
+    0x2016, // ‖ double vertical line
+    0x2018, 0x2019, 0x201C, 0x201D, // ‘ ’ “ ”
+    0x2025, // ‥ two-dot leader
+    0x2026, // … ellipsis
+    0x203B, // ※ reference mark
+};
+bool IsHintedPunctuation(char32_t c);
+
 // True for characters drawn with the East-Asian font (CJK ideographs, kana,
-// hangul, CJK punctuation, full-width forms …); the Latin font takes the rest.
+// hangul, CJK punctuation, full-width forms, the hinted punctuation above);
+// the Latin font takes the rest.
 bool IsEastAsianChar(char32_t c);
 
 // True when a font name denotes an East-Asian face: it contains CJK

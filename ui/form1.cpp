@@ -3,6 +3,7 @@
 #include "model/issuefile.h"
 #include "ui/commands.h"
 #include "ui/form2.h"
+#include "ui/listcontrols.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -10,8 +11,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-
-#include <limits>
 #include <QListView>
 #include <QPushButton>
 #include <cmath>
@@ -34,51 +33,6 @@ QString PageEstimateCaption(qint64 pages)
     return QStringLiteral("预计输入WORD后共 ") + QStringLiteral(" ") + QString::number(pages) +
            QStringLiteral("  页");
 }
-
-namespace {
-
-// The title list. All lines have one height (that of the first), so a line
-// whose text changed needs only repainting; the list view's own handling lays
-// out every line again, which made each move cost time in proportion to the
-// length of the issue.
-class TitleList : public QListView {
-public:
-    using QListView::QListView;
-
-protected:
-    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
-                     const QList<int>& roles) override
-    {
-        if (!uniformItemSizes() || !topLeft.isValid() || !bottomRight.isValid() ||
-            bottomRight.row() - topLeft.row() > 8) {
-            QListView::dataChanged(topLeft, bottomRight, roles);
-            return;
-        }
-        for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
-            const QModelIndex line = model()->index(row, 0);
-            QAbstractItemView::dataChanged(line, line, roles);
-        }
-    }
-};
-
-QComboBox* MakeCombo(QWidget* parent, const QString& name, int first, int last, bool editable)
-{
-    auto* combo = new QComboBox(parent);
-    combo->setObjectName(name);
-    combo->setEditable(editable);
-    if (editable) {
-        // A typed year is taken as typed: no completion, nothing added to the list.
-        combo->setCompleter(nullptr);
-        combo->setInsertPolicy(QComboBox::NoInsert);
-        combo->lineEdit()->setMaxLength(std::numeric_limits<int>::max());
-    }
-    for (int value = first; value <= last; ++value)
-        combo->addItem(QString::number(value));
-    combo->setCurrentIndex(-1);
-    return combo;
-}
-
-} // namespace
 
 Form1::Form1(const Edition& edition, Dialogs& dialogs, word::Backend& backend, QWidget* parent)
     : QWidget(parent), edition_(edition), dialogs_(dialogs), backend_(backend)
@@ -119,9 +73,9 @@ Form1::Form1(const Edition& edition, Dialogs& dialogs, word::Backend& backend, Q
 
     txtNoHZ_ = MakeLineEdit(this, QStringLiteral("txtNoHZ"));
     txtNoSum_ = MakeLineEdit(this, QStringLiteral("txtNoSum"));
-    cboYear_ = MakeCombo(this, QStringLiteral("cboYear"), 2000, 2005, true);
-    cboMonth_ = MakeCombo(this, QStringLiteral("cboMonth"), 1, 12, false);
-    cboDay_ = MakeCombo(this, QStringLiteral("cboDay"), 1, 31, false);
+    cboYear_ = new DateCombo(this, QStringLiteral("cboYear"), 2000, 2005, true);
+    cboMonth_ = new DateCombo(this, QStringLiteral("cboMonth"), 1, 12, false);
+    cboDay_ = new DateCombo(this, QStringLiteral("cboDay"), 1, 31, false);
     txtNoHZ_->setAccessibleName(QStringLiteral("第…期"));
     txtNoSum_->setAccessibleName(QStringLiteral("总第…期"));
     cboYear_->setAccessibleName(QStringLiteral("出刊日期 年"));

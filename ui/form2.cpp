@@ -28,6 +28,8 @@ Form2::Form2(Form1& main) : QWidget(nullptr), main_(main)
     auto* cmdQC = MakeButton(this, QStringLiteral("cmdQC"), QStringLiteral("清  除"));
 
     ApplyLayout(this, LayoutOf(main_.edition()).form2);
+    // The body box leads the tab order: the dialog opens with the cursor there.
+    entry_.rtxtWord->setFocus();
 
     Dialogs& dialogs = main_.dialogs();
     connect(cmdTJ, &QPushButton::clicked, this,

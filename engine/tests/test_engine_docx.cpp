@@ -157,8 +157,8 @@ private slots:
         for (const char* edge : {"top", "left", "bottom", "right"})
             box += QStringLiteral(R"(<w:%1 w:val="double" w:sz="4" w:space="0" w:color="auto"/>)").arg(QLatin1String(edge));
         QCOMPARE(paras[1].pPr, QStringLiteral("<w:pBdr>") + box + QStringLiteral("</w:pBdr>") + indents);
-        // The East-Asian face is inherited from the blank mark.
-        QCOMPARE(paras[1].runs, QStringList{R"(<w:rFonts w:ascii="Times New Roman" w:hAnsi="Times New Roman" w:eastAsia="宋体"/>)"
+        // The East-Asian face is inherited from the blank mark; ※ asks for it.
+        QCOMPARE(paras[1].runs, QStringList{R"(<w:rFonts w:ascii="Times New Roman" w:hAnsi="Times New Roman" w:eastAsia="宋体" w:hint="eastAsia"/>)"
                                             R"(<w:color w:val="800080"/><w:sz w:val="21"/><w:szCs w:val="21"/><w:u w:val="double"/>)"});
         // The final paragraph was split off the body paragraph before its border was set.
         QCOMPARE(paras[2].pPr, indents);
@@ -174,6 +174,32 @@ private slots:
         for (const QString& run : Paragraphs(DocumentXml(*doc)).value(2).runs)
             bolds << (run.contains(QStringLiteral("<w:b/>")) ? QStringLiteral("b") : QStringLiteral("-"));
         QCOMPARE(bolds, (QStringList{QStringLiteral("-"), QStringLiteral("b"), QStringLiteral("-")}));
+    }
+
+    // Chinese punctuation outside the East-Asian blocks is hinted, and a
+    // hinted run holds no character we draw in the Latin font.
+    void punctuationRunsAreHinted_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("runs"); // "+" before a hinted run's text
+        QTest::newRow("ideographs") << QStringLiteral("宏观动向") << QStringList{QStringLiteral("宏观动向")};
+        QTest::newRow("with ASCII") << QStringLiteral("“WTO”入世……") << QStringList{QStringLiteral("+“WTO”入世……")};
+        QTest::newRow("Latin-1 apart") << QStringLiteral("“Café” ±1")
+                                       << QStringList{QStringLiteral("+“Caf"), QStringLiteral("é"), QStringLiteral("+” "),
+                                                      QStringLiteral("±1")};
+    }
+    void punctuationRunsAreHinted()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, runs);
+        auto doc = std::make_shared<Document>();
+        doc->range(0, 0)->insertAfter(text);
+        static const QRegularExpression run(QStringLiteral("<w:r><w:rPr>(.*?)</w:rPr><w:t[^>]*>(.*?)</w:t></w:r>"));
+        QStringList written;
+        for (const QRegularExpressionMatch& r : run.globalMatch(QString::fromUtf8(DocumentXml(*doc))))
+            written << (r.captured(1).contains(QStringLiteral(R"( w:hint="eastAsia")")) ? QStringLiteral("+") : QString())
+                           + r.captured(2);
+        QCOMPARE(written, runs);
     }
 
     void specialCharacters()

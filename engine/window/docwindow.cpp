@@ -270,13 +270,21 @@ DocumentWindow::DocumentWindow(std::shared_ptr<engine::Document> document, Dialo
     setCentralWidget(view_);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
-    QAction* save = file->addAction(QStringLiteral("另存为 DOCX(&A)..."), this, [this] { saveAsDocx(); });
+    // These commands open a dialog (closing may ask to save): they run from
+    // the event loop, so that a press through the accessibility layer returns
+    // at once, as the composer's push buttons do, instead of when the dialog closes.
+    const auto addCommand = [this, file](const QString& text, auto command) {
+        QAction* action = file->addAction(text);
+        connect(action, &QAction::triggered, this, command, Qt::QueuedConnection);
+        return action;
+    };
+    QAction* save = addCommand(QStringLiteral("另存为 DOCX(&A)..."), [this] { saveAsDocx(); });
     save->setShortcut(QKeySequence::SaveAs);
-    QAction* pdf = file->addAction(QStringLiteral("导出 PDF(&E)..."), this, [this] { exportPdf(); });
-    QAction* print = file->addAction(QStringLiteral("打印(&P)..."), this, [this] { this->print(); });
+    QAction* pdf = addCommand(QStringLiteral("导出 PDF(&E)..."), [this] { exportPdf(); });
+    QAction* print = addCommand(QStringLiteral("打印(&P)..."), [this] { this->print(); });
     print->setShortcut(QKeySequence::Print);
     file->addSeparator();
-    QAction* close = file->addAction(QStringLiteral("关闭(&C)"), this, [this] { this->close(); });
+    QAction* close = addCommand(QStringLiteral("关闭(&C)"), [this] { this->close(); });
     close->setShortcut(QKeySequence::Close);
 
     QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("视图(&V)"));

@@ -5,6 +5,7 @@
 #include "composer_fixture.h"
 #include "ui/qtdialogs.h"
 
+#include <QAccessibleValueInterface>
 #include <QMessageBox>
 #include <QMetaEnum>
 #include <QStyle>
@@ -113,6 +114,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         CheckControls(dialog, kEntry + QStringList{"cmdTJ Button 编辑完成"}, c.edition);
         QCOMPARE(FocusChain(dialog->entry().rtxtWord), dialogTabs);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QCOMPARE(QApplication::focusWidget(), dialog->entry().rtxtWord); // the cursor starts in the body
         // Each window reads as its caption.
         QCOMPARE(QAccessible::queryAccessibleInterface(c.form.get())->text(QAccessible::Name),
                  QStringLiteral("排版信息准备"));
@@ -164,6 +167,52 @@ private slots:
             }
             QCOMPARE(c.issue().Categories(), wanted);
         }
+    }
+
+    // A screen reader hears each date box's label as its name and its number
+    // as its value, and sets the number through the value or by choosing an
+    // item of the box's list.
+    void dateBoxesReadAndSetThroughAccessibility()
+    {
+        for (const Edition* edition : {&Brevix2003Edition(), &BrevixEdition()}) {
+            Composer c(*edition);
+            for (auto [name, label, value] :
+                 {std::tuple{"cboYear", "出刊日期 年", 2003}, {"cboMonth", "出刊日期 月", 7}, {"cboDay", "出刊日期 日", 31}}) {
+                auto* box = c.get<QComboBox>(name);
+                QAccessibleInterface* read = QAccessible::queryAccessibleInterface(box);
+                QAccessibleValueInterface* number = read->valueInterface();
+                QVERIFY(number);
+                QCOMPARE(number->currentValue(), QVariant());
+                number->setCurrentValue(value);
+                QCOMPARE(box->currentText(), QString::number(value));
+                QCOMPARE(number->currentValue().toInt(), value);
+                QCOMPARE(read->text(QAccessible::Value), QString::number(value));
+                QCOMPARE(read->text(QAccessible::Name), QString(label));
+                QAccessibleInterface* firstItem = read->child(0)->child(0);
+                firstItem->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+                QCOMPARE(box->currentIndex(), 0);
+                QCOMPARE(read->text(QAccessible::Value), box->itemText(0));
+                QCOMPARE(read->text(QAccessible::Name), QString(label));
+            }
+        }
+    }
+
+    // The title list's lines as a screen reader has them, chosen through the
+    // list and following their articles when they move.
+    void titleLinesThroughAccessibility()
+    {
+        Composer c;
+        c.add({"a", "b", "c"});
+        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(c.list());
+        QCOMPARE(list->childCount(), 3);
+        list->child(2)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QCOMPARE(c.selectedLine(), 2);
+        c.click("cmdUp");
+        QAccessibleInterface* moved = list->child(1);
+        QCOMPARE(moved->text(QAccessible::Name), QStringLiteral("c----宏观动向"));
+        QVERIFY(moved->state().selected);
+        QCOMPARE(list->indexOfChild(moved), 1);
+        QCOMPARE(list->child(2)->text(QAccessible::Name), QStringLiteral("b----宏观动向"));
     }
 
     void messageBoxes()

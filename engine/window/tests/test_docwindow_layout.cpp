@@ -2,6 +2,7 @@
 // in which face, size, colour and position, and that incremental updates
 // give the same pages as laying the document out afresh.
 
+#include "engine/docx.h"
 #include "engine/window/fonts.h"
 #include "engine/window/pagelayout.h"
 #include "sample_issue.h"
@@ -249,6 +250,26 @@ private slots:
         QCOMPARE(frags[0].width, 16.0 + 4.0);
         QCOMPARE(frags[2].x - frags[1].x - frags[1].width, 0.0);
         QVERIFY(frags[1].width > 4.0 + 2 * 4.0 - 0.01); // two digits and the space after them
+    }
+
+    // Each hinted punctuation mark is drawn with the East-Asian face, and the
+    // DOCX hints its run so that Word takes that face too; a Latin letter
+    // beside it is drawn, and left, in the Latin face.
+    void hintedPunctuationAgreesWithTheDocx()
+    {
+        static const QRegularExpression run(QStringLiteral("<w:r><w:rPr>(.*?)</w:rPr><w:t[^>]*>(.*?)</w:t></w:r>"));
+        for (const char32_t c : engine::HintedPunctuation) {
+            const QString mark = QString::fromUcs4(&c, 1);
+            auto doc = NewDocument(QStringLiteral("A") + mark + QStringLiteral("é"), 12, engine::Alignment::Left);
+            PageLayout layout(*doc);
+            layout.update();
+            QVERIFY(At(layout, 1).fragment.eastAsian);
+            QVERIFY(!At(layout, 2).fragment.eastAsian);
+            QMap<QString, bool> hinted; // each run's text, and whether it is hinted
+            for (const QRegularExpressionMatch& r : run.globalMatch(QString::fromUtf8(engine::DocumentXml(*doc))))
+                hinted.insert(r.captured(2), r.captured(1).contains(QStringLiteral(R"( w:hint="eastAsia")")));
+            QCOMPARE(hinted, (QMap<QString, bool>{{QStringLiteral("A") + mark, true}, {QStringLiteral("é"), false}}));
+        }
     }
 
     void incrementalUpdatesMatchAFreshLayout()

@@ -10,11 +10,16 @@
 #include "model/tests/failing_writes.h"
 #include "sample_issue.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QFile>
 #include <QLabel>
+#include <QMenuBar>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QtTest>
 #include <zip.h>
 
@@ -212,6 +217,51 @@ private slots:
             }
             w->printTo(printer);
             QCOMPARE(PdfPages(out), expected);
+        }
+    }
+
+    // A command pressed through the accessibility layer (its toolbar button,
+    // its menu entry) returns before its dialog is asked for, so a screen
+    // reader is not held until the dialog closes; the dialog follows.
+    void commandsReturnBeforeTheirDialog_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("asked"); // the file filter, the question or the dialog's caption
+        QTest::newRow("save") << QStringLiteral("另存为 DOCX") << QStringLiteral("Word 文档 (*.docx)");
+        QTest::newRow("pdf") << QStringLiteral("导出 PDF") << QStringLiteral("PDF 文件 (*.pdf)");
+        QTest::newRow("print") << QStringLiteral("打印") << QStringLiteral("打印");
+        QTest::newRow("close") << QStringLiteral("关闭") << QStringLiteral("文档尚未保存，是否保存？");
+    }
+    void commandsReturnBeforeTheirDialog()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, asked);
+        auto doc = Output(1);
+        DocumentWindow* w = WindowOf(*doc);
+        const auto whatWasAsked = [&] {
+            if (auto* print = w->findChild<QPrintDialog*>())
+                return print->windowTitle();
+            if (!dialogs_.fileRequests.isEmpty())
+                return dialogs_.fileRequests.last().filter;
+            return dialogs_.lastText();
+        };
+        auto* tools = w->findChild<QToolBar*>(QStringLiteral("fileToolBar"));
+        QAction* action = nullptr;
+        for (QAction* a : tools->actions())
+            if (a->text().startsWith(command))
+                action = a;
+        QVERIFY(action);
+        QMenu* fileMenu = w->menuBar()->actions().first()->menu();
+        const auto entry = static_cast<int>(fileMenu->actions().indexOf(action));
+        for (QAccessibleInterface* pressed : {QAccessible::queryAccessibleInterface(tools->widgetForAction(action)),
+                                              QAccessible::queryAccessibleInterface(fileMenu)->child(entry)}) {
+            dialogs_ = ScriptedDialogs();
+            dialogs_.answers = {Answer::Cancel}; // the question on closing keeps the window
+            pressed->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+            QCOMPARE(whatWasAsked(), QString());
+            QCoreApplication::sendPostedEvents();
+            QCOMPARE(whatWasAsked(), asked);
+            delete w->findChild<QPrintDialog*>();
         }
     }
 
