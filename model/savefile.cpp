@@ -103,6 +103,11 @@ protected:
     {
         if (error_ != 0)
             return -1;
+        if (buffer_.isEmpty() && size >= Chunk) { // a whole file in one write: no copy
+            error_ = WriteAt(fd_, data, size, written_);
+            written_ += size;
+            return error_ == 0 ? size : -1;
+        }
         buffer_.append(data, size);
         if (buffer_.size() >= Chunk && !drain())
             return -1;

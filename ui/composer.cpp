@@ -14,6 +14,8 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include <cstdio>
+
 namespace brevix {
 
 int RunComposer(const Edition& edition, int argc, char** argv)
@@ -26,6 +28,12 @@ int RunComposer(const Edition& edition, int argc, char** argv)
         // No display is needed, nor used, to typeset without a window.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        // stderr carries the command's one line; Qt's notes about the session
+        // (no runtime folder for root, say) are not the command's to print.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "%s\n", qPrintable(text));
+        });
         QGuiApplication app(argc, argv);
         return RunHeadless(edition, arguments);
     }
