@@ -3,11 +3,14 @@
 #   scripts/build.sh run      install, build, start Brevix2003 (the current edition)
 #   scripts/build.sh run-earlier   the same for Brevix (the earlier edition)
 #   scripts/build.sh test     install, build, run the whole test suite
+#   scripts/build.sh package  the Debian package, in out/ (scripts/package.sh)
 #   scripts/build.sh bench    install, build, run the benchmarks
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 what=${1:-run}
+# The package is built by dpkg-buildpackage from a clean copy, not from build/.
+[ "$what" = package ] && exec scripts/package.sh
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
