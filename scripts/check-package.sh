@@ -19,7 +19,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # The test suite has run already, on the same tree: the package build skips it.
-DEB_BUILD_OPTIONS="nocheck terse ${DEB_BUILD_OPTIONS:-}" scripts/package.sh
+DEB_BUILD_OPTIONS="nocheck terse${DEB_BUILD_OPTIONS:+ $DEB_BUILD_OPTIONS}" scripts/package.sh
 deb=$(ls out/brevix_*.deb)
 version=$(dpkg-deb -f "$deb" Version)
 

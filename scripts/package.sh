@@ -10,7 +10,10 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 profiles=""
 case " ${DEB_BUILD_OPTIONS:-} " in *" nocheck "*) profiles="nocheck" ;; esac
-case " ${DEB_BUILD_OPTIONS:-} " in *" parallel="*) ;; *) export DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:-} parallel=$(nproc)" ;; esac
+case " ${DEB_BUILD_OPTIONS:-} " in
+  *" parallel="*) ;;
+  *) export DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:+$DEB_BUILD_OPTIONS }parallel=$(nproc)" ;;
+esac
 
 if ! command -v dpkg-checkbuilddeps >/dev/null || ! dpkg-checkbuilddeps ${profiles:+-P"$profiles"} 2>/dev/null; then
   echo "Installing the package's build dependencies"
