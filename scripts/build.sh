@@ -5,11 +5,14 @@
 #   scripts/build.sh test          install, build, run the whole test suite
 #   scripts/build.sh sanitize      the suite built by clang under AddressSanitizer and UBSan
 #   scripts/build.sh fuzz [SECONDS]  fuzz the issue-file reader (default 60 s)
+#   scripts/build.sh package       the Debian package, in out/ (scripts/package.sh)
 #   scripts/build.sh bench         install, build, run the benchmarks
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 what=${1:-run}
+# The package is built by dpkg-buildpackage from a clean copy, not from build/.
+[ "$what" = package ] && exec scripts/package.sh
 scripts/install-deps.sh
 
 # The clang build serves the sanitized suite and the fuzz target alike.

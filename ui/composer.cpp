@@ -12,11 +12,58 @@
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTextStream>
+#include <QTimer>
 #include <QTranslator>
 
 #include <cstdio>
 
 namespace brevix {
+
+namespace {
+
+QString HelpText(const QString& program)
+{
+    return QStringLiteral(
+               "Usage: %1 [ISSUE.owd ...]\n"
+               "       %1 --typeset ISSUE.owd [--number TEXT] [--total TEXT] [--year TEXT]\n"
+               "       %2 [--month TEXT] [--day TEXT] --output OUT.docx|OUT.pdf\n"
+               "Composes one issue of the bulletin \"情 况 反 映\" and typesets it.\n"
+               "\n"
+               "Issue files given are loaded in order at start, each as the load command\n"
+               "loads it. --typeset typesets an issue file without a window; a missing\n"
+               "option is an empty text.\n"
+               "\n"
+               "  -h, --help     show this help and exit\n"
+               "  --version      show the version and exit\n")
+        .arg(program, QString(program.size(), u' '));
+}
+
+} // namespace
+
+StartRequest ParseStartArguments(int argc, const char* const* argv)
+{
+    StartRequest request;
+    bool options = true;
+    for (int k = 1; k < argc; ++k) {
+        const QByteArray argument(argv[k]);
+        if (options && argument == "--") {
+            options = false;
+        } else if (options && (argument == "--help" || argument == "-h")) {
+            return {StartRequest::Kind::Help, {}, {}};
+        } else if (options && argument == "--version") {
+            return {StartRequest::Kind::Version, {}, {}};
+        } else if (options && argument.startsWith('-')) {
+            if (request.badOption.isEmpty())
+                request.badOption = QString::fromLocal8Bit(argument);
+        } else if (!argument.isEmpty()) { // an empty name loads nothing, as in the load command
+            request.issueFiles.append(FileNameFromBytes(argument));
+        }
+    }
+    if (!request.badOption.isEmpty())
+        request.kind = StartRequest::Kind::BadOption;
+    return request;
+}
 
 int RunComposer(const Edition& edition, int argc, char** argv)
 {
@@ -38,8 +85,30 @@ int RunComposer(const Edition& edition, int argc, char** argv)
         return RunHeadless(edition, arguments);
     }
 
+    const QString program = edition.programName.toLower();
+    // Answered before any window system is needed, so they work from any terminal.
+    switch (ParseStartArguments(argc, argv).kind) {
+    case StartRequest::Kind::Help:
+        QTextStream(stdout) << HelpText(program);
+        return 0;
+    case StartRequest::Kind::Version:
+        QTextStream(stdout) << program << ' ' << BREVIX_VERSION << '\n';
+        return 0;
+    default:
+        break;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(edition.programName);
+    // Ties the windows to the installed desktop entry (its name and icon).
+    QGuiApplication::setDesktopFileName(program);
+    // Qt has taken its own options out of argv by now; what is left is ours.
+    const StartRequest request = ParseStartArguments(argc, argv);
+    if (request.kind == StartRequest::Kind::BadOption) {
+        QTextStream(stderr) << program << ": unknown option '" << request.badOption << "' (see " << program
+                            << " --help)\n";
+        return 2;
+    }
     // Qt's own texts (box buttons, the file dialog) in Chinese like the rest.
     QTranslator qtTexts;
     if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -55,6 +124,8 @@ int RunComposer(const Edition& edition, int argc, char** argv)
     {
         Form1 form(edition, dialogs, *backend);
         form.show();
+        // Loaded once the window is up, so a bad file's box shows over it.
+        QTimer::singleShot(0, &form, [&form, &request] { form.OpenIssueFiles(request.issueFiles); });
         code = QApplication::exec();
     }
     docwindow::UninstallDocumentWindows();

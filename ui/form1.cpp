@@ -262,8 +262,19 @@ void Form1::Load()
     const std::optional<QString> path = dialogs_.openFileName(QStringLiteral("*.owd"), lastPath_);
     if (!path || path->isEmpty())
         return;
-    lastPath_ = *path;
-    LoadIssue(issue_, *path, dialogs_);
+    LoadFile(*path);
+}
+
+void Form1::LoadFile(const QString& path)
+{
+    lastPath_ = path;
+    LoadIssue(issue_, path, dialogs_);
+}
+
+void Form1::OpenIssueFiles(const QStringList& paths)
+{
+    for (const QString& path : paths)
+        RunCommand(dialogs_, CommandErrorHeading(), [this, &path] { LoadFile(path); });
 }
 
 void Form1::Save()

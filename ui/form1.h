@@ -46,6 +46,10 @@ public:
 
     void UpdatePageEstimate();
 
+    // Issue files named at start, loaded in order as the load command loads
+    // a chosen file: each all or nothing, a bad one shown in its error box.
+    void OpenIssueFiles(const QStringList& paths);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -57,6 +61,7 @@ private:
     void MoveUp();
     void MoveDown();
     void Load();
+    void LoadFile(const QString& path);
     void Save();
     void Output();
     void Exit();

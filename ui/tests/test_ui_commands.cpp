@@ -2,6 +2,7 @@
 
 #include "composer_fixture.h"
 #include "model/issuefile.h"
+#include "ui/composer.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -223,6 +224,68 @@ private slots:
         QCOMPARE(earlier.entry().rtxtWord->toPlainText(), QStringLiteral("一\n二"));
         QCOMPARE(earlier.entry().famClass->selected(), 3);
         QVERIFY(current.dialogs.shown.isEmpty() && earlier.dialogs.shown.isEmpty());
+    }
+
+    void issueFilesGivenAtStart()
+    {
+        QTemporaryDir dir;
+        const QVector<Article> good{{"甲", "s", "一\r\n二", "企业纵横"}, {"乙", "", "三", "市场动态"}};
+        const QString goodPath = dir.filePath("good.owd"), badPath = dir.filePath("bad.owd");
+        QFile file(goodPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        WriteIssue(good, file);
+        file.close();
+        // Announces three articles and holds one: its first article must not stay behind.
+        QFile bad(badPath);
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write(ToCodePage936("\"3\"\r\n\"甲\"\r\n\"s\"\r\n\"x\"\r\n\"企业纵横\"\r\n"));
+        bad.close();
+
+        const struct {
+            QStringList paths;
+            QVector<Article> loaded;
+            int errorBoxes;
+        } cases[] = {
+            {{goodPath}, good, 0},
+            {{badPath}, {}, 1},
+            {{goodPath, badPath, goodPath}, good + good, 1},
+        };
+        for (const auto& test : cases) {
+            Composer c;
+            c.form->OpenIssueFiles(test.paths);
+            QCOMPARE(c.issue().snapshot(), test.loaded);
+            QCOMPARE(c.list()->model()->rowCount(), test.loaded.size());
+            QCOMPARE(c.texts().size(), test.errorBoxes);
+            for (const QString& text : c.texts())
+                QVERIFY2(text.startsWith("发生错误\r"), qPrintable(text)); // the load command's box
+            c.click("cmdInFile"); // the file dialog offers the file named last, as after a load
+            QCOMPARE(c.dialogs.fileRequests.last().initialPath, test.paths.last());
+        }
+    }
+
+    void startArguments()
+    {
+        using Kind = StartRequest::Kind;
+        const struct {
+            std::vector<const char*> argv;
+            Kind kind;
+            QStringList files;
+            QString badOption;
+        } cases[] = {
+            {{"brevix2003"}, Kind::Compose, {}, {}},
+            {{"brevix2003", "b.owd", "", "期刊 a.owd"}, Kind::Compose, {"b.owd", "期刊 a.owd"}, {}},
+            {{"brevix2003", "-x", "a.owd", "--version"}, Kind::Version, {}, {}},
+            {{"brevix2003", "a.owd", "-h"}, Kind::Help, {}, {}},
+            {{"brevix2003", "--", "--help", "-x.owd"}, Kind::Compose, {"--help", "-x.owd"}, {}},
+            {{"brevix2003", "a.owd", "--bogus", "-x"}, Kind::BadOption, {"a.owd"}, "--bogus"},
+        };
+        for (const auto& test : cases) {
+            const StartRequest request = ParseStartArguments(int(test.argv.size()), test.argv.data());
+            QCOMPARE(request.kind, test.kind);
+            if (test.kind == Kind::Compose)
+                QCOMPARE(request.issueFiles, test.files);
+            QCOMPARE(request.badOption, test.badOption);
+        }
     }
 
     void exitCancelAndOk()
