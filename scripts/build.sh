@@ -17,8 +17,9 @@ scripts/install-deps.sh
 
 # The clang build serves the sanitized suite and the fuzz target alike.
 clang_build() {
+  # -O1 with line tables: readable sanitizer reports at a lighter compile.
   CC=clang CXX=clang++ cmake -S . -B build-clang -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBREVIX_SANITIZE=ON -DBREVIX_FUZZ=ON >/dev/null
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only" -DBREVIX_SANITIZE=ON -DBREVIX_FUZZ=ON >/dev/null
   cmake --build build-clang -j"$(nproc)" "$@"
 }
 sanitizer_env() {
