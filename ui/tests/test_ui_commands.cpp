@@ -2,6 +2,7 @@
 
 #include "composer_fixture.h"
 #include "model/issuefile.h"
+#include "model/tests/failing_writes.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -9,15 +10,7 @@
 using namespace brevix;
 using namespace brevix::testing;
 
-namespace {
-
-QByteArray FileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
+using faults::FileBytes;
 
 class TestCommands : public QObject {
     Q_OBJECT
@@ -119,6 +112,10 @@ private slots:
         QCOMPARE(c.form->EditIndex(), 3);
         c.onLine(2, "cmdDown"); // a neighbour moved past it moves it too
         QCOMPARE(c.form->EditIndex(), 2);
+        c.onLine(2, "cmdUp"); // up, itself and a neighbour
+        QCOMPARE(c.form->EditIndex(), 1);
+        c.onLine(2, "cmdUp");
+        QCOMPARE(c.form->EditIndex(), 2);
         c.onLine(0, "cmdDel"); // and so does deleting an article above it
         QCOMPARE(c.form->EditIndex(), 1);
         c.click("cmdQC"); // clearing in between keeps the pending edit
@@ -189,33 +186,31 @@ private slots:
         QCOMPARE(c.texts().mid(1), QStringList(2, "是否覆盖" + path + "文件？"));
         QCOMPARE(c.dialogs.shown[1].title, QStringLiteral("保存"));
         QCOMPARE(c.dialogs.shown[1].icon, Icon::Warning);
+        QCOMPARE(c.dialogs.shown[1].buttons, Buttons::YesNo);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(ReadIssue(file), (QVector<Article>{{"甲", "s", "一\r\n二", "企业纵横"}, {"乙", "s", "x", "市场动态"}}));
     }
 
+    // Saved by one edition, loaded twice (appending) by the other; the
+    // dialog offers the last path again.
     void filesPassBetweenTheEditions()
     {
-        // Saved by one edition, loaded twice (appending) by the other, saved and loaded back.
         QTemporaryDir dir;
-        const QString first = dir.filePath("a.owd"), second = dir.filePath("b.owd");
+        const QString path = dir.filePath("a.owd");
         Composer current;
         current.submit("甲", "s", "一\n二", 2);
         current.submit("乙", "s", "三", 0);
-        current.dialogs.fileNames = {first};
+        current.dialogs.fileNames = {path};
         current.click("cmdSave");
         Composer earlier(BrevixEdition());
         earlier.click("cmdInFile"); // cancelled: loads nothing, shows nothing
-        earlier.dialogs.fileNames = {first, first, second};
+        earlier.dialogs.fileNames = {path, path};
         earlier.click("cmdInFile");
         earlier.click("cmdInFile");
         QCOMPARE(earlier.issue().snapshot(), current.issue().snapshot() + current.issue().snapshot());
         QCOMPARE(earlier.dialogs.fileRequests[0].filter, QStringLiteral("*.owd"));
-        QCOMPARE(earlier.dialogs.fileRequests[2].initialPath, first); // the last path offered again
-        earlier.click("cmdSave");
-        current.dialogs.fileNames = {second};
-        current.click("cmdInFile");
-        QCOMPARE(current.issue().snapshot().mid(2), earlier.issue().snapshot());
+        QCOMPARE(earlier.dialogs.fileRequests[2].initialPath, path);
         // Editing an article of a category the edition lacks keeps the options as they were.
         earlier.type("未提交", "", "草稿", 3);
         earlier.onLine(0, "cmdEdit");
