@@ -137,33 +137,29 @@ private slots:
         QVERIFY(c.dialogs.shown.isEmpty());
     }
 
+    // The estimate shows when the title list takes the focus and stays when
+    // it leaves, read as a screen reader does (the label's live text is its
+    // accessible name); far past a 16-bit sum: (200000 / 29 + 2000) / 26 + 1.
     void pageEstimate()
     {
-        // Worked values, the last far past a 16-bit sum: (2000 * 100 / 29 + 2000) / 26 + 1 = 343.2.
-        struct Case {
-            int articles, length;
-            const char* pages;
-        };
-        for (const Case& test : {Case{0, 0, "1"}, Case{1, 290, "1"}, Case{10, 754, "11"}, Case{2000, 100, "343"}}) {
-            Composer c;
-            auto* label = c.get<QLabel>("Label13");
-            // Read as a screen reader does: the label's live text is its accessible name.
-            QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label);
-            c.issue().AppendArticles(QVector<Article>(test.articles, {"t", "", QString(test.length, u'字'), "宏观动向"}));
-            QCOMPARE(read->text(QAccessible::Name), QStringLiteral("预计输入WORD后共      页")); // not on adding
-            const QString caption = QString("预计输入WORD后共  %1  页").arg(test.pages);
-            // On focus in, here asked for as a screen reader asks.
-            QVERIFY(AccessibleAction(c.list(), QAccessibleActionInterface::setFocusAction()));
-            QCOMPARE(read->text(QAccessible::Name), caption);
-            label->clear();
-            c.entry().txtTitle->setFocus(Qt::TabFocusReason); // and out
-            QCOMPARE(read->text(QAccessible::Name), caption);
-            QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(caption));
-        }
-        // Half to even: 1.5 -> 2, 2.5 -> 2, 3.5 -> 4, 4.5 -> 4, 2.5 from characters -> 2, just above a half -> 3.
-        const qint64 halves[][3] = {{0, 13, 2}, {0, 39, 2}, {0, 65, 4}, {0, 91, 4}, {29 * 39, 0, 2}, {1, 39, 3}};
-        for (const auto& half : halves)
-            QCOMPARE(EstimatePages(half[0], half[1]), half[2]);
+        Composer c;
+        auto* label = c.get<QLabel>("Label13");
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label);
+        c.issue().AppendArticles(QVector<Article>(2000, {"t", "", QString(100, u'字'), "宏观动向"}));
+        QCOMPARE(read->text(QAccessible::Name), QStringLiteral("预计输入WORD后共      页")); // not on adding
+        const QString caption = QStringLiteral("预计输入WORD后共  343  页");
+        QVERIFY(AccessibleAction(c.list(), QAccessibleActionInterface::setFocusAction()));
+        QCOMPARE(read->text(QAccessible::Name), caption);
+        label->clear();
+        c.entry().txtTitle->setFocus(Qt::TabFocusReason);
+        QCOMPARE(read->text(QAccessible::Name), caption);
+        QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(caption));
+        // Characters, articles, pages: worked values, then halves to even
+        // (1.5, 2.5, 3.5, 4.5, 2.5 from characters, just above a half).
+        const qint64 cases[][3] = {{0, 0, 1}, {290, 1, 1}, {7540, 10, 11}, {0, 13, 2}, {0, 39, 2},
+                                   {0, 65, 4}, {0, 91, 4}, {29 * 39, 0, 2}, {1, 39, 3}};
+        for (const auto& test : cases)
+            QCOMPARE(EstimatePages(test[0], test[1]), test[2]);
     }
 
     void saveAsksBeforeOverwriting()
