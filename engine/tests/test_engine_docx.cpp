@@ -176,6 +176,21 @@ private slots:
         QCOMPARE(bolds, (QStringList{QStringLiteral("-"), QStringLiteral("b"), QStringLiteral("-")}));
     }
 
+    // Automatic colour writes nothing; black is a colour like the others.
+    void colours()
+    {
+        static const QRegularExpression color(QStringLiteral("<w:color [^>]*/>"));
+        for (const auto& [index, rgb] : QList<std::pair<int, QString>>{
+                 {0, QString()}, {1, QStringLiteral("000000")}, {2, QStringLiteral("0000FF")}, {16, QStringLiteral("C0C0C0")}}) {
+            auto doc = std::make_shared<Document>();
+            auto r = doc->range(0, 0);
+            r->insertAfter(QStringLiteral("字"));
+            r->setColorIndex(index);
+            const QString run = Paragraphs(DocumentXml(*doc)).value(0).runs.value(0);
+            QCOMPARE(color.match(run).captured(), rgb.isEmpty() ? QString() : QStringLiteral(R"(<w:color w:val="%1"/>)").arg(rgb));
+        }
+    }
+
     // Chinese punctuation outside the East-Asian blocks is hinted, and a
     // hinted run holds no character we draw in the Latin font.
     void punctuationRunsAreHinted_data()

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -31,6 +32,24 @@ namespace brevix::docwindow {
 namespace {
 
 constexpr int Gap = 16; // pixels between pages and around them
+
+std::function<qint64()>& Clock()
+{
+    static std::function<qint64()> clock;
+    return clock;
+}
+
+qint64 Now()
+{
+    if (Clock())
+        return Clock()();
+    static const QElapsedTimer steady = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return steady.elapsed();
+}
 
 } // namespace
 
@@ -338,17 +357,20 @@ DocumentWindow::DocumentWindow(std::shared_ptr<engine::Document> document, Dialo
 
 DocumentWindow::~DocumentWindow() = default;
 
+void DocumentWindow::setClock(std::function<qint64()> clock) { Clock() = std::move(clock); }
+
 void DocumentWindow::requestRefresh()
 {
     ++refreshRequests_;
     if (view_->layout().revision() == doc_->revision() && !followSelection_)
         return; // nothing visible changed
-    if (!sinceRepaint_.isValid() || sinceRepaint_.elapsed() >= RefreshInterval) {
+    const qint64 since = Now() - lastRepaint_;
+    if (lastRepaint_ < 0 || since >= RefreshInterval) {
         // Repaint now: a generator that does not yield to the event loop
         // still shows its progress.
         repaintNow();
     } else if (!refreshTimer_.isActive()) {
-        refreshTimer_.start(static_cast<int>(RefreshInterval - sinceRepaint_.elapsed()));
+        refreshTimer_.start(static_cast<int>(RefreshInterval - since));
     }
 }
 
@@ -380,7 +402,7 @@ void DocumentWindow::repaintNow()
         view_->showPosition(doc_->selection().start);
     }
     view_->refreshNow();
-    sinceRepaint_.restart();
+    lastRepaint_ = Now();
     updateStatus();
     updateTitle();
 }

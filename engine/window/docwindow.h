@@ -9,10 +9,10 @@
 #include "model/dialogs.h"
 
 #include <QAbstractScrollArea>
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -97,6 +97,10 @@ public:
     // Closes without asking: the engine dropped the document.
     void discard();
 
+    // The milliseconds the refresh interval is measured in, on every window;
+    // tests hand in a clock of their own, null puts back the steady one.
+    static void setClock(std::function<qint64()> clock);
+
     static constexpr int RefreshInterval = 50; // ms between repaints while typesetting
     static constexpr int IdleInterval = 250;   // ms between checks for changes nobody announced
 
@@ -122,7 +126,7 @@ private:
     QLabel* keyboardLabel_;
     QTimer refreshTimer_;
     QTimer idleTimer_;
-    QElapsedTimer sinceRepaint_;
+    qint64 lastRepaint_ = -1; // by the clock; -1: never
     bool followSelection_ = false;
     bool discarded_ = false;
     int refreshRequests_ = 0;

@@ -1,13 +1,14 @@
 // The automation interface over the built-in engine: obtaining the
 // application, the errors for values the word processor refuses and for
 // objects that have gone, and where keys go. What each setting does to the
-// document is checked through the bulletins (editions/tests).
+// document is checked through the bulletins.
 
 #include "generator/backends.h"
 #include "generator/builtin_backend.h"
 
 #include <QTest>
 #include <functional>
+#include <limits>
 
 using namespace brevix;
 using namespace brevix::word;
@@ -51,8 +52,7 @@ private slots:
         QCOMPARE(backend.lastDocument(), builtin::EngineDocumentOf(*doc));
     }
 
-    // Refused values fail with 4608 (9 for positions) and change nothing. The
-    // values the engine itself bounds are tested with the engine.
+    // Refused values fail with 4608 (9 for positions) and change nothing.
     void refusedValuesThrow_data()
     {
         QTest::addColumn<std::function<void(Range&)>>("call");
@@ -65,6 +65,14 @@ private slots:
         QTest::newRow("spacing rule 6") << F([](Range& r) { r.get_ParagraphFormat()->put_LineSpacingRule(6); }) << 4608;
         QTest::newRow("collapse 2") << F([](Range& r) { r.Collapse(2); }) << 4608;
         QTest::newRow("section break") << F([](Range& r) { r.InsertBreak(2); }) << 4608;
+        QTest::newRow("size 1639") << F([](Range& r) { r.get_Font()->put_Size(1639); }) << 4608;
+        QTest::newRow("size NaN") << F([](Range& r) { r.get_Font()->put_Size(std::numeric_limits<float>::quiet_NaN()); }) << 4608;
+        QTest::newRow("colour 17") << F([](Range& r) { r.get_Font()->put_ColorIndex(17); }) << 4608;
+        QTest::newRow("underline 5") << F([](Range& r) { r.get_Font()->put_Underline(5); }) << 4608;
+        QTest::newRow("spacing 0") << F([](Range& r) { r.get_ParagraphFormat()->put_LineSpacing(0); }) << 4608;
+        QTest::newRow("left indent 5000") << F([](Range& r) { r.get_ParagraphFormat()->put_LeftIndent(5000); }) << 4608;
+        QTest::newRow("border style 9") << F([](Range& r) { r.get_Borders()->put_OutsideLineStyle(9); }) << 4608;
+        QTest::newRow("border width 5") << F([](Range& r) { r.get_Borders()->put_OutsideLineWidth(5); }) << 4608;
         QTest::newRow("start -1") << F([](Range& r) { r.put_Start(-1); }) << 9;
         QTest::newRow("start beyond int") << F([](Range& r) { r.put_Start(5000000000L); }) << 9;
     }

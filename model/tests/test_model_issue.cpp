@@ -23,7 +23,6 @@ class TestIssue : public QObject {
             issue.AddArticle(QStringLiteral("标题%1").arg(i), QStringLiteral("来源%1").arg(i),
                              QStringLiteral("内容%1").arg(i), QStringLiteral("宏观动向"));
     }
-    static QStringList titles(const Issue& issue) { return issue.Titles(); }
 
 private slots:
     void listFollowsEveryOperation()
@@ -41,21 +40,31 @@ private slots:
         // A title holding the separator is listed as it is.
         QCOMPARE(lines(issue)[1], QStringLiteral("甲----乙----综合报道"));
 
+        // A swap repaints both lines: the change reported covers both rows.
+        QSignalSpy changed(&issue, &Issue::dataChanged);
+        const auto changedRows = [&] {
+            QList<int> rows;
+            for (const QList<QVariant>& signal : changed)
+                for (int r = signal[0].toModelIndex().row(); r <= signal[1].toModelIndex().row(); ++r)
+                    rows << r;
+            changed.clear();
+            return rows;
+        };
         issue.MoveArticleDown(0);
-        QCOMPARE(issue.Titles(), (QStringList{QStringLiteral("甲----乙"), QStringLiteral("新厂区开工"), QStringLiteral("丙")}));
-        QCOMPARE(issue.Sources()[0], QStringLiteral("某报"));
-        issue.MoveArticleUp(1);
-        QCOMPARE(issue.Titles()[0], QStringLiteral("新厂区开工"));
-        QCOMPARE(issue.Categories()[0], QStringLiteral("市场动态"));
+        QCOMPARE(changedRows(), (QList<int>{0, 1}));
+        issue.MoveArticleUp(2);
+        QCOMPARE(changedRows(), (QList<int>{1, 2}));
+        QCOMPARE(lines(issue), (QStringList{QStringLiteral("甲----乙----综合报道"), QStringLiteral("丙----企业纵横"),
+                                           QStringLiteral("新厂区开工----市场动态")}));
+        QCOMPARE(issue.Sources(), (QStringList{QStringLiteral("某报"), QStringLiteral("某报"), QString()}));
 
         issue.ReplaceArticle(2, QStringLiteral("丁"), {}, QStringLiteral("z"), QStringLiteral("宏观动向"));
+        QCOMPARE(changedRows(), QList<int>{2});
         QCOMPARE(issue.ArticleCount(), 3);
-        QCOMPARE(lines(issue)[2], QStringLiteral("丁----宏观动向"));
 
         issue.DeleteArticle(0);
-        QCOMPARE(issue.ArticleCount(), 2);
-        QCOMPARE(lines(issue), (QStringList{QStringLiteral("甲----乙----综合报道"), QStringLiteral("丁----宏观动向")}));
-        QCOMPARE(issue.Contents(), (QStringList{QStringLiteral("x"), QStringLiteral("z")}));
+        QCOMPARE(lines(issue), (QStringList{QStringLiteral("丙----企业纵横"), QStringLiteral("丁----宏观动向")}));
+        QCOMPARE(issue.Contents(), (QStringList{QStringLiteral("y"), QStringLiteral("z")}));
 
         issue.DeleteArticle(1);
         issue.DeleteArticle(0);

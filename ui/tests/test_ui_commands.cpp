@@ -2,6 +2,7 @@
 
 #include "composer_fixture.h"
 #include "model/issuefile.h"
+#include "model/tests/failing_writes.h"
 #include "ui/composer.h"
 
 #include <QFile>
@@ -10,15 +11,7 @@
 using namespace brevix;
 using namespace brevix::testing;
 
-namespace {
-
-QByteArray FileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
+using faults::FileBytes;
 
 class TestCommands : public QObject {
     Q_OBJECT
@@ -120,6 +113,10 @@ private slots:
         QCOMPARE(c.form->EditIndex(), 3);
         c.onLine(2, "cmdDown"); // a neighbour moved past it moves it too
         QCOMPARE(c.form->EditIndex(), 2);
+        c.onLine(2, "cmdUp"); // up, itself and a neighbour
+        QCOMPARE(c.form->EditIndex(), 1);
+        c.onLine(2, "cmdUp");
+        QCOMPARE(c.form->EditIndex(), 2);
         c.onLine(0, "cmdDel"); // and so does deleting an article above it
         QCOMPARE(c.form->EditIndex(), 1);
         c.click("cmdQC"); // clearing in between keeps the pending edit
@@ -141,33 +138,29 @@ private slots:
         QVERIFY(c.dialogs.shown.isEmpty());
     }
 
+    // The estimate shows when the title list takes the focus and stays when
+    // it leaves, read as a screen reader does (the label's live text is its
+    // accessible name); far past a 16-bit sum: (200000 / 29 + 2000) / 26 + 1.
     void pageEstimate()
     {
-        // Worked values, the last far past a 16-bit sum: (2000 * 100 / 29 + 2000) / 26 + 1 = 343.2.
-        struct Case {
-            int articles, length;
-            const char* pages;
-        };
-        for (const Case& test : {Case{0, 0, "1"}, Case{1, 290, "1"}, Case{10, 754, "11"}, Case{2000, 100, "343"}}) {
-            Composer c;
-            auto* label = c.get<QLabel>("Label13");
-            // Read as a screen reader does: the label's live text is its accessible name.
-            QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label);
-            c.issue().AppendArticles(QVector<Article>(test.articles, {"t", "", QString(test.length, u'字'), "宏观动向"}));
-            QCOMPARE(read->text(QAccessible::Name), QStringLiteral("预计输入WORD后共      页")); // not on adding
-            const QString caption = QString("预计输入WORD后共  %1  页").arg(test.pages);
-            // On focus in, here asked for as a screen reader asks.
-            QVERIFY(AccessibleAction(c.list(), QAccessibleActionInterface::setFocusAction()));
-            QCOMPARE(read->text(QAccessible::Name), caption);
-            label->clear();
-            c.entry().txtTitle->setFocus(Qt::TabFocusReason); // and out
-            QCOMPARE(read->text(QAccessible::Name), caption);
-            QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(caption));
-        }
-        // Half to even: 1.5 -> 2, 2.5 -> 2, 3.5 -> 4, 4.5 -> 4, 2.5 from characters -> 2, just above a half -> 3.
-        const qint64 halves[][3] = {{0, 13, 2}, {0, 39, 2}, {0, 65, 4}, {0, 91, 4}, {29 * 39, 0, 2}, {1, 39, 3}};
-        for (const auto& half : halves)
-            QCOMPARE(EstimatePages(half[0], half[1]), half[2]);
+        Composer c;
+        auto* label = c.get<QLabel>("Label13");
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label);
+        c.issue().AppendArticles(QVector<Article>(2000, {"t", "", QString(100, u'字'), "宏观动向"}));
+        QCOMPARE(read->text(QAccessible::Name), QStringLiteral("预计输入WORD后共      页")); // not on adding
+        const QString caption = QStringLiteral("预计输入WORD后共  343  页");
+        QVERIFY(AccessibleAction(c.list(), QAccessibleActionInterface::setFocusAction()));
+        QCOMPARE(read->text(QAccessible::Name), caption);
+        label->clear();
+        c.entry().txtTitle->setFocus(Qt::TabFocusReason);
+        QCOMPARE(read->text(QAccessible::Name), caption);
+        QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(caption));
+        // Characters, articles, pages: worked values, then halves to even
+        // (1.5, 2.5, 3.5, 4.5, 2.5 from characters, just above a half).
+        const qint64 cases[][3] = {{0, 0, 1}, {290, 1, 1}, {7540, 10, 11}, {0, 13, 2}, {0, 39, 2},
+                                   {0, 65, 4}, {0, 91, 4}, {29 * 39, 0, 2}, {1, 39, 3}};
+        for (const auto& test : cases)
+            QCOMPARE(EstimatePages(test[0], test[1]), test[2]);
     }
 
     void saveAsksBeforeOverwriting()
@@ -190,33 +183,31 @@ private slots:
         QCOMPARE(c.texts().mid(1), QStringList(2, "是否覆盖" + path + "文件？"));
         QCOMPARE(c.dialogs.shown[1].title, QStringLiteral("保存"));
         QCOMPARE(c.dialogs.shown[1].icon, Icon::Warning);
+        QCOMPARE(c.dialogs.shown[1].buttons, Buttons::YesNo);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(ReadIssue(file), (QVector<Article>{{"甲", "s", "一\r\n二", "企业纵横"}, {"乙", "s", "x", "市场动态"}}));
     }
 
+    // Saved by one edition, loaded twice (appending) by the other; the
+    // dialog offers the last path again.
     void filesPassBetweenTheEditions()
     {
-        // Saved by one edition, loaded twice (appending) by the other, saved and loaded back.
         QTemporaryDir dir;
-        const QString first = dir.filePath("a.owd"), second = dir.filePath("b.owd");
+        const QString path = dir.filePath("a.owd");
         Composer current;
         current.submit("甲", "s", "一\n二", 2);
         current.submit("乙", "s", "三", 0);
-        current.dialogs.fileNames = {first};
+        current.dialogs.fileNames = {path};
         current.click("cmdSave");
         Composer earlier(BrevixEdition());
         earlier.click("cmdInFile"); // cancelled: loads nothing, shows nothing
-        earlier.dialogs.fileNames = {first, first, second};
+        earlier.dialogs.fileNames = {path, path};
         earlier.click("cmdInFile");
         earlier.click("cmdInFile");
         QCOMPARE(earlier.issue().snapshot(), current.issue().snapshot() + current.issue().snapshot());
         QCOMPARE(earlier.dialogs.fileRequests[0].filter, QStringLiteral("*.owd"));
-        QCOMPARE(earlier.dialogs.fileRequests[2].initialPath, first); // the last path offered again
-        earlier.click("cmdSave");
-        current.dialogs.fileNames = {second};
-        current.click("cmdInFile");
-        QCOMPARE(current.issue().snapshot().mid(2), earlier.issue().snapshot());
+        QCOMPARE(earlier.dialogs.fileRequests[2].initialPath, path);
         // Editing an article of a category the edition lacks keeps the options as they were.
         earlier.type("未提交", "", "草稿", 3);
         earlier.onLine(0, "cmdEdit");

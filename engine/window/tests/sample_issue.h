@@ -1,7 +1,7 @@
 #pragma once
 // Issues of realistic Chinese articles for the window's tests, made from a
-// small phrase bank so that large issues cost nothing to describe, and the
-// bulletins the built-in engine typesets from them.
+// small phrase bank so that large issues cost nothing to describe, the
+// bulletins the built-in engine typesets from them, and what pages show.
 
 #include "editions/contacts.h"
 #include "engine/document.h"
@@ -10,6 +10,7 @@
 #include "generator/bulletin.h"
 #include "model/issue.h"
 
+#include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -82,14 +83,21 @@ inline QStringList Describe(const PageLayout& layout)
     return out;
 }
 
-// Page objects of a PDF (not the /Pages tree nodes).
-inline int PdfPageCount(const QByteArray& pdf)
+// What each page of a PDF shows, as a reader extracts it (poppler's
+// pdftotext, in drawing order), without white space: it spaces Chinese
+// text its own way.
+inline QStringList PdfPageTexts(const QString& path)
 {
-    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![a-zA-Z])"));
-    int count = 0;
-    for (auto it = page.globalMatch(QString::fromLatin1(pdf)); it.hasNext(); it.next())
-        ++count;
-    return count;
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    if (!pdftotext.waitForFinished(60000) || pdftotext.exitCode() != 0)
+        return {QStringLiteral("(pdftotext failed)")};
+    QStringList pages = QString::fromUtf8(pdftotext.readAllStandardOutput()).split(u'\f');
+    pages.removeLast(); // what follows the last page's form feed
+    static const QRegularExpression space(QStringLiteral("\\s"));
+    for (QString& page : pages)
+        page.remove(space);
+    return pages;
 }
 
 } // namespace brevix::docwindow::testing

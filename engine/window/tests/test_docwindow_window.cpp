@@ -1,12 +1,16 @@
 // The document window as the editor uses it: shown by the generator, one per
-// document, saving as DOCX, exporting PDF, printing, and asking before an
-// unsaved document is closed.
+// document, repainting while it typesets, saving as DOCX, exporting PDF (and
+// what its pages show), printing, and asking before an unsaved document is
+// closed.
 
+#include "editions/edition.h"
+#include "editions/headless.h"
 #include "engine/application.h"
 #include "engine/docx.h"
 #include "engine/window/docwindow.h"
 #include "engine/window/fonts.h"
 #include "engine/window/viewhost.h"
+#include "model/issuefile.h"
 #include "model/tests/failing_writes.h"
 #include "sample_issue.h"
 
@@ -52,12 +56,6 @@ QByteArray ZipEntry(const QString& path, const char* name)
     }
     zip_close(archive);
     return out;
-}
-
-int PdfPages(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? testing::PdfPageCount(f.readAll()) : -1;
 }
 
 } // namespace
@@ -183,7 +181,8 @@ private slots:
         const QString pdf = dir_.filePath(QStringLiteral("export.pdf"));
         dialogs_.fileNames = {pdf};
         QVERIFY(w->exportPdf());
-        QCOMPARE(PdfPages(pdf), pages);
+        const QStringList shown = testing::PdfPageTexts(pdf);
+        QCOMPARE(shown.size(), pages);
         QVERIFY(dialogs_.fileRequests.first().filter.contains(QStringLiteral("*.pdf")));
         QVERIFY(doc->isModified()); // exporting is not saving
 
@@ -205,8 +204,8 @@ private slots:
         QCOMPARE(faults::FileBytes(pdf), old);
         QCOMPARE(faults::FilesIn(dir_.path()), files);
 
-        // Printing: all pages, or the chosen range.
-        for (auto [from, to, expected] : {std::tuple{0, 0, pages}, std::tuple{2, 3, 2}}) {
+        // Printing: all pages, or the chosen range, as the export shows them.
+        for (auto [from, to, expected] : {std::tuple{0, 0, shown}, std::tuple{2, 3, shown.mid(1, 2)}}) {
             QPrinter printer(QPrinter::HighResolution);
             const QString out = dir_.filePath(QStringLiteral("print%1.pdf").arg(from));
             printer.setOutputFormat(QPrinter::PdfFormat);
@@ -216,7 +215,7 @@ private slots:
                 printer.setFromTo(from, to);
             }
             w->printTo(printer);
-            QCOMPARE(PdfPages(out), expected);
+            QCOMPARE(testing::PdfPageTexts(out), expected);
         }
     }
 
@@ -292,6 +291,86 @@ private slots:
         QVERIFY(dialogs_.shown.isEmpty());
     }
 
+    // ScreenRefresh against a clock the test moves. A generator that never
+    // yields (the contents page) asks for a refresh every 10 ms: the window
+    // repaints at once when 50 ms have passed since the last repaint, and only
+    // then; the layout kept piece by piece ends where a fresh one does.
+    void repaintsOncePerInterval()
+    {
+        qint64 now = 0;
+        DocumentWindow::setClock([&now] { return now; });
+        const auto steadyAgain = qScopeGuard([] { DocumentWindow::setClock(nullptr); });
+        auto app = engine::Application::create();
+        auto doc = app->addDocument();
+        app->setVisible(true);
+        DocumentWindow* w = WindowOf(*doc);
+        QVERIFY(w);
+        now += 1000; // well past anything shown so far
+        const int before = w->refreshRepaints();
+        const int requests = w->refreshRequests();
+        auto range = doc->range(0, 0);
+        for (int i = 0; i < 1000; ++i) {
+            range->insertAfter(QStringLiteral("一行文字\r"));
+            app->screenRefresh();
+            now += 10;
+        }
+        QCOMPARE(w->refreshRepaints() - before, 1000 / 5);
+        QCOMPARE(w->refreshRequests() - requests, 1000);
+
+        // The last changes show once the interval has passed, and the pages
+        // are those of a fresh layout.
+        QTRY_COMPARE(w->view()->layout().revision(), doc->revision());
+        PageLayout fresh(*doc);
+        fresh.update();
+        QCOMPARE(testing::Describe(w->view()->layout()), testing::Describe(fresh));
+
+        // Requests while nothing changed repaint nothing.
+        const int repaints = w->refreshRepaints();
+        const int paints = w->view()->paintCount();
+        for (int i = 0; i < 1000; ++i) {
+            app->screenRefresh();
+            now += 10;
+        }
+        QCoreApplication::processEvents();
+        QCOMPARE(w->refreshRepaints(), repaints);
+        QCOMPARE(w->view()->paintCount(), paints);
+        app->quit();
+    }
+    // The PDF as a reader shows it: made by the headless command, as a script
+    // makes it, each page holds the text the window lays out on that page.
+    void pagesShowTheBulletin()
+    {
+        QTemporaryDir dir;
+        const QString issue = dir.filePath(QStringLiteral("issue.owd"));
+        {
+            QFile f(issue);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            WriteIssue(testing::SampleArticles(12), f);
+        }
+        const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+        const QString command = QStringLiteral("brevix2003 --typeset %1 --number 12 --total 345 --year 2003 --month 1 --day 13 --output %2");
+        QCOMPARE(RunHeadless(Brevix2003Edition(), command.arg(issue, pdf).split(u' ')), 0);
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("/FontFile2")); // the faces are embedded, not left to the reader
+
+        auto doc = testing::Bulletin(12);
+        PageLayout layout(*doc);
+        layout.update();
+        const QStringList pages = testing::PdfPageTexts(pdf);
+        QCOMPARE(pages.size(), layout.pageCount());
+        QVERIFY(pages.size() > 2);
+        // The start of every paragraph on the page it is laid out on.
+        static const QRegularExpression space(QStringLiteral("\\s"));
+        for (int i = 0; i < doc->paragraphCount(); ++i) {
+            const engine::ParagraphInfo p = doc->paragraph(i);
+            const QString start = doc->text(p.start, p.markPosition).remove(space).left(10);
+            if (!start.isEmpty())
+                QVERIFY2(pages[layout.pageOfPosition(p.start)].contains(start),
+                         qPrintable(QStringLiteral("page %1: %2").arg(layout.pageOfPosition(p.start)).arg(start)));
+        }
+        QVERIFY(pages.first().startsWith(QStringLiteral("情况反映第12期")));
+    }
     // Keys typed in the window reach the engine's keyboard (whose own tests
     // check what the dialogs do), and the window shows what is typed.
     void keysReachTheWordProcessor()

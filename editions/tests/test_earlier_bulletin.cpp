@@ -1,0 +1,129 @@
+// The earlier edition's bulletin: it creates its own word processor, stops
+// at the first failing call, ends with a keystroke phase, and typesets its
+// six categories (the current edition's are tested with the generator).
+
+#include "editions/contacts.h"
+#include "editions/edition.h"
+#include "generator/tests/bulletin_fixture.h"
+
+#include <QtTest>
+
+using namespace brevix;
+using namespace brevix::testing;
+
+namespace {
+
+void Earlier(word::Backend& backend, const QVector<Article>& articles, const OutputTexts& texts, const YieldFn& yield)
+{
+    BrevixEdition().outputIssueToWord(backend, articles, texts, yield);
+}
+
+QStringList Closing()
+{
+    const ContactTexts& c = OfficeContacts();
+    return {Rule, "欢迎您提宝贵意见  联系电话：" + c.phone + "  资讯协调部", "传真：" + c.fax, "E-mail: " + c.email, " "};
+}
+
+} // namespace
+
+class TestEarlierBulletin : public QObject {
+    Q_OBJECT
+private slots:
+    // Creates only. Contents group 4 and six section scans yield per article
+    // (groups 1 to 3 only refresh), on a snapshot of the issue; the hand-over
+    // is followed by the keystroke phase and a trailing space.
+    void aRunFromCreationToKeystrokes()
+    {
+        FakeBackend refused;
+        refused.running = true;
+        refused.canCreate = false;
+        QCOMPARE(Run(refused, Earlier, EveryCategory()), 429);
+        QCOMPARE(refused.log.calls, QStringList{"CreateObject(Word.Application)"});
+
+        FakeBackend reference;
+        Run(reference, Earlier, EveryCategory());
+        FakeBackend backend;
+        backend.running = true;
+        QVector<Article> issue = EveryCategory();
+        int yields = 0;
+        int refreshes = -1;
+        QCOMPARE(Run(backend, Earlier, issue, [&] {
+                     if (yields++ == 0)
+                         refreshes = int(backend.log.calls.count("ScreenRefresh"));
+                     issue.removeFirst();
+                     issue.append({Make("新增", "宏观动向"), Make("新增", "国内行业")});
+                 }),
+                 0);
+        QCOMPARE(backend.log.calls.mid(0, 2), (QStringList{"CreateObject(Word.Application)", "Application.Documents created"}));
+        QCOMPARE(yields, 7 * 11);
+        QCOMPARE(refreshes, 3 * 11 + 1);
+        QCOMPARE(backend.log.inserted, reference.log.inserted);
+        QStringList handOver{"Application.Activate", "Document.Select", "BeginPhase"};
+        for (const char* k : {"%o", "f", "%o", "times new roman", "{ENTER}", "{ENTER}", "%i", "u", "%a{up}", "{ENTER}", "{ENTER}"})
+            handOver << QString("SendKeys(%1,wait)").arg(k);
+        QCOMPARE(backend.log.calls.mid(backend.log.calls.indexOf("Application.Activate")),
+                 handOver + QStringList{"InsertAfter( )"} + Releases);
+    }
+
+    // The first failure ends the run with its error; the references are released.
+    void stopsAtTheFirstFailure()
+    {
+        for (const char* from : {"Name=隶书", "InsertAfter(※)", "SendKeys(%i"}) {
+            FakeBackend backend;
+            backend.log.fails = FailFrom(from, false);
+            QVERIFY(Run(backend, Earlier, EveryCategory()) != 0);
+            const QStringList& calls = backend.log.calls;
+            QVERIFY2(calls[calls.size() - Releases.size() - 1].startsWith(from), qPrintable(from));
+            QCOMPARE(calls.mid(calls.size() - Releases.size()), Releases);
+        }
+    }
+
+    // Trimmed in sections 1 and 5 only; the current edition's own categories
+    // nowhere. The keystroke phase sets the Latin font of the whole document
+    // (East-Asian faces untouched) and centres page numbers.
+    void paragraphs()
+    {
+        const Typeset empty(Earlier, {});
+        QCOMPARE(empty.paragraphs(), (Masthead
+                                          + QStringList{"目   录", "宏观动向", "热点关注", "信息综览", "企业纵横", "行业简讯",
+                                                        Entry("国 内"), Entry("国 际"), "\f", "宏观动向", "", "热点关注", "",
+                                                        "信息综览", "", "企业纵横", "", "行业简讯", "国 内", "国 际", ""}
+                                          + Closing()));
+        const QString asStored = "  正文 \t ";
+        const Typeset run(Earlier, EveryCategory());
+        QCOMPARE(run.paragraphs(),
+                 (Masthead
+                     + QStringList{"目   录", "宏观动向", Entry("宏一"), Entry(" 宏二 "), "热点关注", Entry("热一"), "信息综览",
+                                   Entry("信一"), "企业纵横", Entry("企一"), "行业简讯", Entry("国 内"), Entry("国 际"), "\f",
+                                   "宏观动向", "宏一", Body(4, "正文 \t", 14), " 宏二 ", Body(4, "正文 \t", 14), "", "热点关注",
+                                   "热一", Body(0, asStored, 14), "", "信息综览", "信一", Body(0, asStored, 14), "", "企业纵横",
+                                   "企一", Body(0, asStored, 14), "", "行业简讯", "国 内", "※" + Body(1, "国内", 14), "国 际",
+                                   "※" + Body(1, "国际", 14), ""}
+                     + Closing()));
+        QVERIFY(run.apps.back()->isVisible());
+        QCOMPARE(run.doc->pageNumbers(), (engine::PageNumbers{true, engine::Alignment::Center}));
+        for (int i : {0, int(run.doc->text().indexOf("正文")), run.doc->length() - 1})
+            QCOMPARE(run.doc->charFormatAt(i).latinFont, "Times New Roman");
+        QCOMPARE(run.doc->charFormatAt(int(run.doc->text().indexOf("情"))).eastAsianFont, "隶书");
+    }
+
+    // 80 - 3L dashes in 16-bit arithmetic: an overflow ends the run there,
+    // keeping what was typeset (the title, unless already its length overflows).
+    void contentsEntries()
+    {
+        for (const auto& [length, dashes] : QList<std::pair<int, int>>{{27, 0}, {10919, 0}, {10920, -1}, {32768, -1}}) {
+            const QString title(length, u'标');
+            const Typeset run(Earlier, {Make(title, "宏观动向")});
+            const QStringList p = run.paragraphs();
+            const qsizetype entry = p.indexOf("宏观动向") + 1;
+            QCOMPARE(run.error, dashes < 0 ? "溢出" : QString());
+            if (dashes >= 0)
+                QCOMPARE(p.value(entry), "    " + title + QString(dashes, u'-'));
+            else // nothing after what was typeset
+                QCOMPARE(p.mid(entry), QStringList{length < 32768 ? "    " + title : ""});
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEarlierBulletin)
+#include "test_earlier_bulletin.moc"

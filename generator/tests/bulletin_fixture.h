@@ -1,0 +1,216 @@
+#pragma once
+// Two word processors for the bulletins' tests: one that only records the
+// calls made on it (and fails the ones a test picks), and the built-in
+// engine, whose document a test reads back paragraph by paragraph.
+
+#include "engine/application.h"
+#include "engine/document.h"
+#include "generator/automation.h"
+#include "generator/builtin_backend.h"
+#include "generator/output_texts.h"
+#include "model/errors.h"
+#include "model/issue.h"
+
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace brevix::testing {
+
+struct CallLog {
+    QStringList calls;
+    QString inserted; // every InsertAfter and page break that succeeded
+    std::function<bool(const QString&)> fails;
+    int failed = 0;
+
+    void record(const QString& call)
+    {
+        calls.append(call);
+        if (fails && fails(call)) {
+            ++failed;
+            throw RuntimeError::Automation("failing: " + call);
+        }
+    }
+};
+
+struct Logged {
+    explicit Logged(CallLog& calls) : log(calls) {}
+    void set(const QString& property, double value) { log.record(property + '=' + QString::number(value)); }
+    CallLog& log;
+};
+
+// Font, paragraphs, paragraph format and borders of a range; a setting is
+// recorded as "Property=value".
+#define SET(Property, Type) \
+    void put_##Property(Type value) override { set(#Property, value); }
+struct FakeFormat : word::Font, word::Paragraphs, word::ParagraphFormat, word::Borders, Logged {
+    using Logged::Logged;
+    void put_Name(const QString& name) override { log.record("Name=" + name); }
+    SET(Size, float) SET(Bold, int) SET(ColorIndex, int) SET(Underline, int) SET(Alignment, int)
+    SET(LineSpacingRule, int) SET(LineSpacing, float) SET(FirstLineIndent, float) SET(LeftIndent, float)
+    SET(OutsideLineStyle, int) SET(OutsideLineWidth, int) SET(OutsideColorIndex, int)
+};
+#undef SET
+
+struct FakeRange : word::Range, Logged {
+    using Logged::Logged;
+    ~FakeRange() override { log.calls.append("release Range"); }
+    long get_Start() override { log.record("Range.Start"); return start; }
+    void put_Start(long position) override { set("Range.Start", position); start = position; }
+    long get_End() override { log.record("Range.End"); return end; }
+    void InsertAfter(const QString& text) override { log.record("InsertAfter(" + text + ")"); insert(text); }
+    void Collapse(int direction) override { set("Range.Collapse", direction); start = end; }
+    void InsertBreak(int type) override { set("Range.InsertBreak", type); insert("\f"); }
+    void Select() override { log.record("Range.Select"); }
+    word::FontRef get_Font() override { return std::make_shared<FakeFormat>(log); }
+    word::ParagraphsRef get_Paragraphs() override { return std::make_shared<FakeFormat>(log); }
+    word::ParagraphFormatRef get_ParagraphFormat() override { return std::make_shared<FakeFormat>(log); }
+    word::BordersRef get_Borders() override { return std::make_shared<FakeFormat>(log); }
+    void insert(const QString& text) { log.inserted += text; end += long(text.size()); }
+    long start = 0;
+    long end = 0;
+};
+
+struct FakeDocument : word::Document, Logged {
+    using Logged::Logged;
+    ~FakeDocument() override { log.calls.append("release Document"); }
+    word::RangeRef Range(long start, long end) override
+    {
+        log.record(QString("Document.Range(%1,%2)").arg(start).arg(end));
+        return std::make_shared<FakeRange>(log);
+    }
+    void Activate() override { log.record("Document.Activate"); }
+    void Select() override { log.record("Document.Select"); }
+};
+
+struct FakeDocuments : word::Documents, Logged {
+    using Logged::Logged;
+    word::DocumentRef Add() override { log.record("Documents.Add"); return std::make_shared<FakeDocument>(log); }
+};
+
+struct FakeGlobal : word::Global, Logged {
+    using Logged::Logged;
+    float InchesToPoints(float inches) override { set("InchesToPoints", inches); return inches * 72.0f; }
+};
+
+struct FakeApplication : word::Application, Logged {
+    FakeApplication(CallLog& calls, const QString& which) : Logged(calls), name(which) {}
+    ~FakeApplication() override { log.calls.append("release Application " + name); }
+    word::DocumentsRef get_Documents() override
+    {
+        log.record("Application.Documents " + name);
+        return std::make_shared<FakeDocuments>(log);
+    }
+    void put_Visible(bool visible) override { set("Visible", visible); }
+    void ScreenRefresh() override { log.record("ScreenRefresh"); }
+    void Activate() override { log.record("Application.Activate"); }
+    QString name;
+};
+
+// Attaching works only when `running`; creating only when `canCreate`.
+struct FakeBackend : word::Backend, word::KeySender {
+    word::ApplicationRef GetObject(const QString& className) override { return obtain("GetObject", className, running, "attached"); }
+    word::ApplicationRef CreateObject(const QString& className) override { return obtain("CreateObject", className, canCreate, "created"); }
+    word::ApplicationRef obtain(const QString& how, const QString& className, bool works, const QString& which)
+    {
+        log.record(how + "(" + className + ")");
+        if (!works)
+            throw RuntimeError::CannotCreateObject();
+        return std::make_shared<FakeApplication>(log, which);
+    }
+    word::GlobalRef CreateGlobal() override { log.record("CreateGlobal"); return std::make_shared<FakeGlobal>(log); }
+    word::KeySender& Keys() override { return *this; }
+    void BeginPhase() override { log.record("BeginPhase"); }
+    void SendKeys(const QString& keys, bool wait) override { log.record("SendKeys(" + keys + (wait ? ",wait)" : ")")); }
+
+    CallLog log;
+    bool running = false;
+    bool canCreate = true;
+};
+
+// One edition's bulletin, as the output command runs it.
+using BulletinFn = std::function<void(word::Backend&, const QVector<Article>&, const OutputTexts&, const YieldFn&)>;
+
+const OutputTexts Texts{"12", "345", "2003", "1", "13"};
+const QStringList Releases{"release Range", "release Document", "release Application created"};
+
+// The number of the error that ended the run, 0 when it ended normally.
+inline int Run(FakeBackend& backend, const BulletinFn& bulletin, const QVector<Article>& articles,
+               const YieldFn& yield = {})
+{
+    try {
+        bulletin(backend, articles, Texts, yield);
+    } catch (const RuntimeError& error) {
+        return error.number();
+    }
+    return 0;
+}
+
+// The first call starting with `prefix` fails; with `gone`, every call from it on.
+inline std::function<bool(const QString&)> FailFrom(const QString& prefix, bool gone)
+{
+    return [prefix, gone, reached = false](const QString& call) mutable {
+        const bool first = !reached && call.startsWith(prefix);
+        reached = reached || first;
+        return first || (gone && reached);
+    };
+}
+
+// A bulletin typeset by the built-in engine, and the document it left.
+struct Typeset {
+    Typeset(const BulletinFn& bulletin, const QVector<Article>& articles)
+    {
+        builtin::BuiltinBackend backend;
+        try {
+            bulletin(backend, articles, Texts, {});
+        } catch (const RuntimeError& failure) {
+            error = failure.description();
+        }
+        apps = backend.applications();
+        doc = backend.lastDocument();
+    }
+    // Quit, so later runs do not attach to them.
+    ~Typeset()
+    {
+        for (const auto& app : apps)
+            if (!app->hasQuit())
+                app->quit();
+    }
+    QStringList paragraphs() const
+    {
+        QStringList list;
+        for (int i = 0; i < doc->paragraphCount(); ++i)
+            list << doc->text(doc->paragraph(i).start, doc->paragraph(i).markPosition);
+        return list;
+    }
+
+    std::vector<std::shared_ptr<engine::Application>> apps;
+    std::shared_ptr<engine::Document> doc;
+    QString error; // the description of the error that ended the run
+};
+
+// What both editions print: the masthead for Texts, a contents entry with
+// its 80 - 3L dashes, the closing rule, a body line (lead, content, gap and
+// the trimmed source " 某报  ").
+const QStringList Masthead{"", "情 况 反 映", "第12期", "远帆联络办事处       总第345期     2003年1月13日",
+                           "（内部资料  注意保管）", ""};
+inline QString Entry(const QString& title) { return "    " + title + QString(std::max(0, 80 - 3 * int(title.size())), u'-'); }
+const QString Rule(28, u'─');
+inline QString Body(int lead, const QString& content, int gap) { return QString(lead, u' ') + content + QString(gap, u' ') + "某报"; }
+
+// Only U+0020 is trimmed, and a title never.
+inline Article Make(const QString& title, const QString& category, const QString& content = "  正文 \t ",
+                    const QString& source = " 某报  ")
+{
+    return {title, source, content, category};
+}
+
+// Every category of both editions, and one no edition has.
+inline QVector<Article> EveryCategory()
+{
+    return {Make("宏一", "宏观动向"), Make("企一", "企业纵横"), Make("市一", "市场动态"), Make("综一", "综合报道", "", ""),
+            Make("采一", "综信采撷"), Make("热一", "热点关注"), Make("信一", "信息综览"), Make("内一", "国内行业", " 国内 "),
+            Make("际一", "国际行业", " 国际 "), Make("尾空格", "宏观动向 "), Make(" 宏二 ", "宏观动向")};
+}
+
+} // namespace brevix::testing

@@ -1,0 +1,244 @@
+// The current edition's bulletin: the calls it makes on the word processor
+// (obtaining it, yields, what failing calls do) and what the built-in engine
+// typesets from them. The earlier edition's is tested with the editions.
+
+#include "bulletin_fixture.h"
+#include "generator/bulletin.h"
+
+#include <QtTest>
+
+using namespace brevix;
+using namespace brevix::testing;
+
+namespace {
+
+const ContactTexts Contacts{"010-1", "010-2", "x@y.z"};
+const QStringList Closing{Rule, "联系电话：010-1  传真：010-2", "E-mail: x@y.z    资讯协调部", ""};
+
+void Current(word::Backend& backend, const QVector<Article>& articles, const OutputTexts& texts, const YieldFn& yield)
+{
+    OutputIssueToWord(backend, articles, texts, Contacts, yield);
+}
+
+// A character's format and its paragraph's in one line: East-Asian font
+// ("/Latin font" when that differs), size, bold, colour, underline, text
+// border (style.width.colour) | alignment, exact spacing, indents
+// (first line/left), paragraph border.
+QString Describe(const engine::CharFormat& c, const engine::ParaFormat& p)
+{
+    static const QMap<int, QString> colours{{2, "blue"}, {6, "red"}, {12, "violet"}};
+    QStringList s{c.eastAsianFont + (c.latinFont == c.eastAsianFont ? "" : "/" + c.latinFont),
+                  QString::number(c.sizePoints())};
+    if (c.bold)
+        s << "bold";
+    if (c.colorIndex)
+        s << colours.value(c.colorIndex, QString::number(c.colorIndex));
+    if (c.underline)
+        s << "u" + QString::number(c.underline);
+    if (c.border.visible())
+        s << QString("box%1.%2.%3").arg(c.border.style).arg(c.border.width).arg(c.border.colorIndex);
+    s << "|" << QStringList{"left", "centre", "right", "justify"}.value(int(p.alignment));
+    if (p.lineSpacingRule == engine::LineSpacingRule::Exactly)
+        s << "exact" + QString::number(p.lineSpacingTwips / 20.0);
+    if (p.firstLineIndentTwips || p.leftIndentTwips)
+        s << QString("indent%1/%2").arg(p.firstLineIndentTwips / 20.0).arg(p.leftIndentTwips / 20.0);
+    if (p.border.visible())
+        s << "paragraph border";
+    return s.join(' ');
+}
+
+const QString Trimmed = "正文 \t";
+const QString AsStored = "  正文 \t ";
+
+} // namespace
+
+class TestBulletin : public QObject {
+    Q_OBJECT
+private slots:
+    // Attaches first, but the created one wins; nothing obtained: one error, 429.
+    void obtaining()
+    {
+        const QString get = "GetObject(Word.Application)";
+        const QString create = "CreateObject(Word.Application)";
+        const QStringList start{"Documents.Add", "Document.Range(0,0)", "Alignment=1"}; // centred from the start
+        struct Case {
+            bool running;
+            bool canCreate;
+            QStringList calls;
+        };
+        for (const Case& test : {Case{true, true, QStringList{get, create, "release Application attached", "Application.Documents created"} + start},
+                                 Case{true, false, QStringList{get, create, "Application.Documents attached"} + start},
+                                 Case{false, false, {get, create}}}) {
+            FakeBackend backend;
+            backend.running = test.running;
+            backend.canCreate = test.canCreate;
+            const bool obtained = test.calls.last() == "Alignment=1";
+            QCOMPARE(Run(backend, Current, EveryCategory()), obtained ? 0 : 429);
+            QCOMPARE(obtained ? backend.log.calls.mid(0, test.calls.size()) : backend.log.calls, test.calls);
+        }
+    }
+
+    // Five section scans yield per article, after the contents page (two
+    // scans and the industry group) only refreshed. The window deletes and
+    // adds articles at every yield: the bulletin stays the one of the issue
+    // as it was at the start, and is handed over shown and selected.
+    void yieldsOnASnapshotAndHandsOver()
+    {
+        FakeBackend reference;
+        Run(reference, Current, EveryCategory());
+        FakeBackend backend;
+        QVector<Article> issue = EveryCategory();
+        int yields = 0;
+        int refreshes = -1;
+        QCOMPARE(Run(backend, Current, issue, [&] {
+                     if (yields++ == 0)
+                         refreshes = int(backend.log.calls.count("ScreenRefresh"));
+                     issue.removeFirst();
+                     issue.append({Make("新增", "宏观动向"), Make("新增", "企业纵横")});
+                 }),
+                 0);
+        QCOMPARE(yields, 5 * 11);
+        QCOMPARE(refreshes, 2 * 11 + 1);
+        QCOMPARE(backend.log.inserted, reference.log.inserted);
+        QCOMPARE(backend.log.calls.mid(backend.log.calls.indexOf("Application.Activate")),
+                 (QStringList{"Application.Activate", "Document.Select"} + Releases));
+    }
+
+    // A failing call is skipped and every other one runs.
+    void skipsAFailingCall_data()
+    {
+        QTest::addColumn<QString>("failing"); // the first call starting with this fails
+        QTest::addColumn<QString>("missing"); // the text not inserted then
+        QTest::newRow("title") << "InsertAfter(\r情 况 反 映\r)" << "\r情 况 反 映\r";
+        QTest::newRow("a font") << "Name=隶书" << "";
+        QTest::newRow("page break") << "Range.InsertBreak" << "\f";
+        QTest::newRow("visible") << "Visible" << "";
+        QTest::newRow("inches") << "CreateGlobal" << "";
+    }
+    void skipsAFailingCall()
+    {
+        QFETCH(QString, failing);
+        QFETCH(QString, missing);
+        FakeBackend reference;
+        Run(reference, Current, EveryCategory());
+        FakeBackend backend;
+        backend.log.fails = FailFrom(failing, false);
+        QCOMPARE(Run(backend, Current, EveryCategory()), 0);
+        QCOMPARE(backend.log.failed, 1);
+        QCOMPARE(backend.log.inserted, QString(reference.log.inserted).remove(missing));
+        QVERIFY(backend.log.calls.contains("Document.Select"));
+    }
+
+    // Failures scattered among calls that work never add up to giving up,
+    // however many there are.
+    void scatteredFailuresNeverEndTheRun()
+    {
+        FakeBackend backend;
+        backend.log.fails = [n = 0, started = false](const QString& call) mutable {
+            started = started || call == "Alignment=1"; // the working range exists
+            return started && call != "Range.End" && ++n % 3 == 0;
+        };
+        QCOMPARE(Run(backend, Current, EveryCategory() + EveryCategory()), 0);
+        QVERIFY2(backend.log.failed > 200, qPrintable(QString::number(backend.log.failed)));
+        QCOMPARE(backend.log.calls.mid(backend.log.calls.size() - 3), Releases);
+    }
+
+    // The run ends at once, with one error, when the word processor stops
+    // answering (every call from the first failing one on fails), and after
+    // 100 failures in a row from one that still reports where the range ends
+    // but refuses all else. Compared: the first failing call and all after it.
+    void endsWhenTheWordProcessorStopsAnswering()
+    {
+        const QStringList checked = QStringList{"Range.End"} + Releases; // the working range is asked once
+        for (const auto& [from, after] : QList<std::pair<QString, QStringList>>{
+                 {"Documents.Add", {"release Application created"}},
+                 {"Name=隶书", checked}, // in the masthead
+                 {"InsertAfter(─)", checked}}) { // in the closing block
+            FakeBackend backend;
+            backend.log.fails = FailFrom(from, true);
+            QVERIFY(Run(backend, Current, EveryCategory()) != 0);
+            const QStringList& calls = backend.log.calls;
+            QVERIFY2(calls[calls.size() - after.size() - 1].startsWith(from), qPrintable(from));
+            QCOMPARE(calls.mid(calls.size() - after.size()), after);
+        }
+        FakeBackend backend;
+        backend.log.fails = [gone = FailFrom("Size", true)](const QString& call) mutable {
+            return gone(call) && call != "Range.End";
+        };
+        QVERIFY(Run(backend, Current, EveryCategory()) != 0);
+        QCOMPARE(backend.log.failed, 100);
+    }
+
+    // Each paragraph's text and the format of its first character (its mark
+    // when empty). Titles in list order; the industry group lists its three
+    // names only; its articles are "※" items without title. Content trimmed
+    // except in 综信采撷; an empty content or source keeps the lead and the gap.
+    void paragraphsAndFormats()
+    {
+        const Typeset empty(Current, {});
+        QCOMPARE(empty.paragraphs(), (Masthead
+                                          + QStringList{"目     录", "宏观动向", "行业动向", Entry("企业纵横"), Entry("市场动态"),
+                                                        Entry("综合报道"), "综信采撷", "\f", "宏观动向", "", "行业动向",
+                                                        "企  业  纵  横", "市  场  动  态", "综  合  报  道", "", "综信采撷", ""}
+                                          + Closing));
+        const Typeset run(Current, EveryCategory());
+        QCOMPARE(run.error, QString());
+        QVERIFY(run.apps.back()->isVisible());
+        QCOMPARE(run.doc->selection(), (engine::Selection{0, run.doc->length()})); // handed over all selected
+        QStringList formats = run.paragraphs();
+        for (int i = 0; i < formats.size(); ++i)
+            formats[i] += " — " + Describe(run.doc->charFormatAt(run.doc->paragraph(i).start), run.doc->paraFormat(i));
+        const QString kai = "楷体_GB2312";
+        // Chinese characters keep an entry's face; Times New Roman for the rest.
+        const QString entry = " — " + kai + "/Times New Roman 14 | left exact18";
+        const QString group = " — 隶书 14 bold blue | left";
+        // Section headings are boxed characters, not boxed paragraphs.
+        const QString section = " — 隶书 14 bold blue box7.4.12 | left exact26";
+        const QString heading = " — 黑体 14 bold | centre exact26";
+        const QString body = " — 仿宋_GB2312 14 | justify exact26";
+        const QString bullet = " — 仿宋_GB2312 14 | justify exact26 indent-21.6/21.6";
+        // Paragraphs split from the final one keep the blank document's characters.
+        const QString plain = " — 宋体/Times New Roman 10.5 | left exact26";
+        const QString closing = " — " + kai + " 14 bold blue | centre exact18";
+        const QStringList expected{
+            // The empty paragraph above the title is as tall as the title.
+            " — 隶书 42 bold red | centre",
+            "情 况 反 映 — 隶书 42 bold red | centre",
+            "第12期 — " + kai + " 16 bold red | centre",
+            Masthead[3] + " — " + kai + " 16 bold red u3 | centre",
+            // The notice sets neither colour nor underline: it takes what its new paragraph gives.
+            "（内部资料  注意保管） — " + kai + " 14 bold | centre exact26",
+            " — 黑体 16 bold | centre exact26",
+            "目     录 — 黑体 16 bold | centre exact26",
+            "宏观动向" + group, Entry("宏一") + entry, Entry(" 宏二 ") + entry,
+            "行业动向" + group, Entry("企业纵横") + entry, Entry("市场动态") + entry, Entry("综合报道") + entry,
+            "综信采撷" + group, Entry("采一") + entry,
+            "\f" + plain,
+            "宏观动向" + section, "宏一" + heading, Body(4, Trimmed, 5) + body, " 宏二 " + heading, Body(4, Trimmed, 5) + body,
+            plain,
+            "行业动向" + section,
+            "企  业  纵  横" + heading, "※" + Body(1, Trimmed, 4) + bullet,
+            "市  场  动  态" + heading, "※" + Body(1, Trimmed, 5) + bullet,
+            "综  合  报  道" + heading, "※    " + bullet,
+            plain,
+            "综信采撷" + section, "采一" + heading, Body(4, AsStored, 4) + body,
+            closing, Rule + closing, Closing[1] + closing, Closing[2] + closing,
+            " — 宋体/Times New Roman 10.5 | left exact18"};
+        QCOMPARE(formats, expected);
+    }
+
+    // 80 - 3L dashes in 16-bit arithmetic: an overflowing fill is skipped.
+    void contentsEntries()
+    {
+        for (const auto& [length, dashes] : QList<std::pair<int, int>>{{0, 80}, {26, 2}, {27, 0}, {10920, 0}, {40000, 0}}) {
+            const QString title(length, u'标');
+            const Typeset run(Current, {Make(title, "宏观动向")});
+            const QStringList p = run.paragraphs();
+            QCOMPARE(run.error, QString());
+            QCOMPARE(p.value(p.indexOf("宏观动向") + 1), "    " + title + QString(dashes, u'-'));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBulletin)
+#include "test_bulletin.moc"
