@@ -11,6 +11,7 @@
 #include "model/errors.h"
 #include "model/issue.h"
 
+#include <QMap>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -184,19 +185,43 @@ struct Typeset {
         return list;
     }
 
+    // Each paragraph's text and the format of its first character (its mark
+    // when empty): East-Asian font ("/Latin font" when that differs), size,
+    // bold, colour, underline, text border (style.width.colour) | alignment,
+    // exact spacing, indents (first line/left), paragraph border.
+    QStringList formats() const
+    {
+        static const QMap<int, QString> colours{{2, "blue"}, {6, "red"}, {12, "violet"}};
+        QStringList list = paragraphs();
+        for (int i = 0; i < doc->paragraphCount(); ++i) {
+            const engine::CharFormat c = doc->charFormatAt(doc->paragraph(i).start);
+            const engine::ParaFormat p = doc->paraFormat(i);
+            QStringList s{c.eastAsianFont + (c.latinFont == c.eastAsianFont ? "" : "/" + c.latinFont),
+                          QString::number(c.sizePoints())};
+            if (c.bold)
+                s << "bold";
+            if (c.colorIndex)
+                s << colours.value(c.colorIndex, QString::number(c.colorIndex));
+            if (c.underline)
+                s << "u" + QString::number(c.underline);
+            if (c.border.visible())
+                s << QString("box%1.%2.%3").arg(c.border.style).arg(c.border.width).arg(c.border.colorIndex);
+            s << "|" << QStringList{"left", "centre", "right", "justify"}.value(int(p.alignment));
+            if (p.lineSpacingRule == engine::LineSpacingRule::Exactly)
+                s << "exact" + QString::number(p.lineSpacingTwips / 20.0);
+            if (p.firstLineIndentTwips || p.leftIndentTwips)
+                s << QString("indent%1/%2").arg(p.firstLineIndentTwips / 20.0).arg(p.leftIndentTwips / 20.0);
+            if (p.border.visible())
+                s << "paragraph border";
+            list[i] += " — " + s.join(' ');
+        }
+        return list;
+    }
+
     std::vector<std::shared_ptr<engine::Application>> apps;
     std::shared_ptr<engine::Document> doc;
     QString error; // the description of the error that ended the run
 };
-
-// What both editions print: the masthead for Texts, a contents entry with
-// its 80 - 3L dashes, the closing rule, a body line (lead, content, gap and
-// the trimmed source " 某报  ").
-const QStringList Masthead{"", "情 况 反 映", "第12期", "远帆联络办事处       总第345期     2003年1月13日",
-                           "（内部资料  注意保管）", ""};
-inline QString Entry(const QString& title) { return "    " + title + QString(std::max(0, 80 - 3 * int(title.size())), u'-'); }
-const QString Rule(28, u'─');
-inline QString Body(int lead, const QString& content, int gap) { return QString(lead, u' ') + content + QString(gap, u' ') + "某报"; }
 
 // Only U+0020 is trimmed, and a title never.
 inline Article Make(const QString& title, const QString& category, const QString& content = "  正文 \t ",

@@ -4,6 +4,7 @@
 
 #include "bulletin_fixture.h"
 #include "generator/bulletin.h"
+#include "model/tests/golden.h"
 
 #include <QtTest>
 
@@ -13,42 +14,11 @@ using namespace brevix::testing;
 namespace {
 
 const ContactTexts Contacts{"010-1", "010-2", "x@y.z"};
-const QStringList Closing{Rule, "联系电话：010-1  传真：010-2", "E-mail: x@y.z    资讯协调部", ""};
 
 void Current(word::Backend& backend, const QVector<Article>& articles, const OutputTexts& texts, const YieldFn& yield)
 {
     OutputIssueToWord(backend, articles, texts, Contacts, yield);
 }
-
-// A character's format and its paragraph's in one line: East-Asian font
-// ("/Latin font" when that differs), size, bold, colour, underline, text
-// border (style.width.colour) | alignment, exact spacing, indents
-// (first line/left), paragraph border.
-QString Describe(const engine::CharFormat& c, const engine::ParaFormat& p)
-{
-    static const QMap<int, QString> colours{{2, "blue"}, {6, "red"}, {12, "violet"}};
-    QStringList s{c.eastAsianFont + (c.latinFont == c.eastAsianFont ? "" : "/" + c.latinFont),
-                  QString::number(c.sizePoints())};
-    if (c.bold)
-        s << "bold";
-    if (c.colorIndex)
-        s << colours.value(c.colorIndex, QString::number(c.colorIndex));
-    if (c.underline)
-        s << "u" + QString::number(c.underline);
-    if (c.border.visible())
-        s << QString("box%1.%2.%3").arg(c.border.style).arg(c.border.width).arg(c.border.colorIndex);
-    s << "|" << QStringList{"left", "centre", "right", "justify"}.value(int(p.alignment));
-    if (p.lineSpacingRule == engine::LineSpacingRule::Exactly)
-        s << "exact" + QString::number(p.lineSpacingTwips / 20.0);
-    if (p.firstLineIndentTwips || p.leftIndentTwips)
-        s << QString("indent%1/%2").arg(p.firstLineIndentTwips / 20.0).arg(p.leftIndentTwips / 20.0);
-    if (p.border.visible())
-        s << "paragraph border";
-    return s.join(' ');
-}
-
-const QString Trimmed = "正文 \t";
-const QString AsStored = "  正文 \t ";
 
 } // namespace
 
@@ -169,62 +139,24 @@ private slots:
         QCOMPARE(backend.log.failed, 100);
     }
 
-    // Each paragraph's text and the format of its first character (its mark
-    // when empty). Titles in list order; the industry group lists its three
+    // The bulletin as the built-in engine typesets it, with and without
+    // articles. Titles in list order; the industry group lists its three
     // names only; its articles are "※" items without title. Content trimmed
-    // except in 综信采撷; an empty content or source keeps the lead and the gap.
+    // except in 综信采撷; an empty content or source keeps the lead and the
+    // gap. The empty paragraph above the title is as tall as the title; the
+    // notice sets neither colour nor underline (it takes its new paragraph's);
+    // section headings are boxed characters, not boxed paragraphs; paragraphs
+    // split from the final one keep the blank document's characters; in an
+    // entry Chinese keeps the entry's face, Times New Roman the rest.
     void paragraphsAndFormats()
     {
         const Typeset empty(Current, {});
-        QCOMPARE(empty.paragraphs(), (Masthead
-                                          + QStringList{"目     录", "宏观动向", "行业动向", Entry("企业纵横"), Entry("市场动态"),
-                                                        Entry("综合报道"), "综信采撷", "\f", "宏观动向", "", "行业动向",
-                                                        "企  业  纵  横", "市  场  动  态", "综  合  报  道", "", "综信采撷", ""}
-                                          + Closing));
+        BREVIX_COMPARE_GOLDEN("current_bulletin_empty.txt", empty.formats());
         const Typeset run(Current, EveryCategory());
         QCOMPARE(run.error, QString());
         QVERIFY(run.apps.back()->isVisible());
         QCOMPARE(run.doc->selection(), (engine::Selection{0, run.doc->length()})); // handed over all selected
-        QStringList formats = run.paragraphs();
-        for (int i = 0; i < formats.size(); ++i)
-            formats[i] += " — " + Describe(run.doc->charFormatAt(run.doc->paragraph(i).start), run.doc->paraFormat(i));
-        const QString kai = "楷体_GB2312";
-        // Chinese characters keep an entry's face; Times New Roman for the rest.
-        const QString entry = " — " + kai + "/Times New Roman 14 | left exact18";
-        const QString group = " — 隶书 14 bold blue | left";
-        // Section headings are boxed characters, not boxed paragraphs.
-        const QString section = " — 隶书 14 bold blue box7.4.12 | left exact26";
-        const QString heading = " — 黑体 14 bold | centre exact26";
-        const QString body = " — 仿宋_GB2312 14 | justify exact26";
-        const QString bullet = " — 仿宋_GB2312 14 | justify exact26 indent-21.6/21.6";
-        // Paragraphs split from the final one keep the blank document's characters.
-        const QString plain = " — 宋体/Times New Roman 10.5 | left exact26";
-        const QString closing = " — " + kai + " 14 bold blue | centre exact18";
-        const QStringList expected{
-            // The empty paragraph above the title is as tall as the title.
-            " — 隶书 42 bold red | centre",
-            "情 况 反 映 — 隶书 42 bold red | centre",
-            "第12期 — " + kai + " 16 bold red | centre",
-            Masthead[3] + " — " + kai + " 16 bold red u3 | centre",
-            // The notice sets neither colour nor underline: it takes what its new paragraph gives.
-            "（内部资料  注意保管） — " + kai + " 14 bold | centre exact26",
-            " — 黑体 16 bold | centre exact26",
-            "目     录 — 黑体 16 bold | centre exact26",
-            "宏观动向" + group, Entry("宏一") + entry, Entry(" 宏二 ") + entry,
-            "行业动向" + group, Entry("企业纵横") + entry, Entry("市场动态") + entry, Entry("综合报道") + entry,
-            "综信采撷" + group, Entry("采一") + entry,
-            "\f" + plain,
-            "宏观动向" + section, "宏一" + heading, Body(4, Trimmed, 5) + body, " 宏二 " + heading, Body(4, Trimmed, 5) + body,
-            plain,
-            "行业动向" + section,
-            "企  业  纵  横" + heading, "※" + Body(1, Trimmed, 4) + bullet,
-            "市  场  动  态" + heading, "※" + Body(1, Trimmed, 5) + bullet,
-            "综  合  报  道" + heading, "※    " + bullet,
-            plain,
-            "综信采撷" + section, "采一" + heading, Body(4, AsStored, 4) + body,
-            closing, Rule + closing, Closing[1] + closing, Closing[2] + closing,
-            " — 宋体/Times New Roman 10.5 | left exact18"};
-        QCOMPARE(formats, expected);
+        BREVIX_COMPARE_GOLDEN("current_bulletin.txt", run.formats());
     }
 
     // 80 - 3L dashes in 16-bit arithmetic: an overflowing fill is skipped.
