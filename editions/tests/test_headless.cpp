@@ -3,13 +3,13 @@
 
 #include "editions/edition.h"
 #include "editions/headless.h"
+#include "engine/tests/zip_parts.h"
 #include "model/filename.h"
 #include "model/issuefile.h"
 #include "model/tests/failing_writes.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
-#include <zip.h>
 
 #include <cstdio>
 #include <functional>
@@ -36,22 +36,6 @@ QString Stderr(const std::function<void()>& run)
     close(saved);
     file.seek(0);
     return QString::fromUtf8(file.readAll());
-}
-
-QString DocumentXml(const QString& docx)
-{
-    zip_t* archive = zip_open(QFile::encodeName(docx).constData(), ZIP_RDONLY, nullptr);
-    zip_stat_t st;
-    QByteArray xml;
-    if (archive && zip_stat(archive, "word/document.xml", 0, &st) == 0) {
-        xml.resize(qsizetype(st.size));
-        zip_file_t* f = zip_fopen(archive, "word/document.xml", 0);
-        zip_fread(f, xml.data(), st.size);
-        zip_fclose(f);
-    }
-    if (archive)
-        zip_close(archive);
-    return QString::fromUtf8(xml);
 }
 
 QString WriteIssueFile(const QString& path, const QVector<Article>& articles)
@@ -103,7 +87,7 @@ private slots:
                      }),
                      QString());
             QCOMPARE(code, 0);
-            const QString xml = DocumentXml(out);
+            const QString xml = QString::fromUtf8(package::Parts(out).value("word/document.xml"));
             for (const QString& text : row.expected)
                 QVERIFY2(xml.contains(text), qPrintable(text));
         }

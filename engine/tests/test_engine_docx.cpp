@@ -4,6 +4,7 @@
 #include "engine/docx.h"
 #include "model/errors.h"
 #include "model/tests/golden.h"
+#include "zip_parts.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -11,36 +12,11 @@
 #include <QTest>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
-#include <zip.h>
 
 using namespace brevix;
 using namespace brevix::engine;
 
 namespace {
-
-// The parts of a package, by name.
-QMap<QString, QByteArray> Unzip(const QByteArray& package)
-{
-    QMap<QString, QByteArray> parts;
-    zip_error_t error;
-    zip_source_t* src = zip_source_buffer_create(package.constData(), static_cast<zip_uint64_t>(package.size()), 0, &error);
-    zip_t* za = zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, &error);
-    if (!za) {
-        zip_source_free(src);
-        return parts;
-    }
-    for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(zip_get_num_entries(za, 0)); ++i) {
-        zip_stat_t st;
-        zip_stat_index(za, i, 0, &st);
-        QByteArray data(static_cast<qsizetype>(st.size), Qt::Uninitialized);
-        zip_file_t* f = zip_fopen_index(za, i, 0);
-        zip_fread(f, data.data(), st.size);
-        zip_fclose(f);
-        parts.insert(QString::fromUtf8(st.name), data);
-    }
-    zip_close(za);
-    return parts;
-}
 
 bool WellFormed(const QByteArray& xml)
 {
@@ -85,7 +61,7 @@ private slots:
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
         WriteDocx(doc, buffer);
-        const auto parts = Unzip(buffer.data());
+        const auto parts = package::Parts(buffer.data());
         QStringList lines;
         for (auto part = parts.begin(); part != parts.end(); ++part) {
             QVERIFY2(WellFormed(part.value()), qPrintable(part.key()));
@@ -186,9 +162,7 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("out.docx"));
         SaveDocx(*doc, path);
         QVERIFY(!doc->isModified());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(Unzip(file.readAll()).value(QStringLiteral("word/document.xml")), DocumentXml(*doc));
+        QCOMPARE(package::Parts(path).value(QStringLiteral("word/document.xml")), DocumentXml(*doc));
 
         // An unwritable place fails with an error and leaves the document unsaved.
         doc->range(0, 0)->insertAfter(QStringLiteral("x"));

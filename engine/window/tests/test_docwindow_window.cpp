@@ -7,6 +7,7 @@
 #include "editions/headless.h"
 #include "engine/application.h"
 #include "engine/docx.h"
+#include "engine/tests/zip_parts.h"
 #include "engine/window/docwindow.h"
 #include "engine/window/fonts.h"
 #include "engine/window/viewhost.h"
@@ -25,7 +26,6 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
-#include <zip.h>
 
 using namespace brevix;
 using namespace brevix::docwindow;
@@ -40,22 +40,6 @@ std::shared_ptr<engine::Document> Output(int articles)
     if (DocumentWindow* w = WindowOf(*doc))
         (void)QTest::qWaitFor([&] { return w->view()->layout().revision() == doc->revision(); }, 5000);
     return doc;
-}
-
-QByteArray ZipEntry(const QString& path, const char* name)
-{
-    int error = 0;
-    zip_t* archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
-    zip_stat_t st;
-    QByteArray out;
-    if (archive && zip_stat(archive, name, 0, &st) == 0) {
-        out.resize(static_cast<qsizetype>(st.size));
-        zip_file_t* f = zip_fopen(archive, name, 0);
-        zip_fread(f, out.data(), st.size);
-        zip_fclose(f);
-    }
-    zip_close(archive);
-    return out;
 }
 
 } // namespace
@@ -167,7 +151,7 @@ private slots:
 
         // What was saved is the bulletin as the engine writes it (whose tests
         // check the XML itself).
-        QCOMPARE(ZipEntry(path, "word/document.xml"), engine::DocumentXml(*doc));
+        QCOMPARE(package::Parts(path).value(QStringLiteral("word/document.xml")), engine::DocumentXml(*doc));
         w->close();
         QVERIFY(dialogs_.shown.isEmpty());
         QVERIFY(doc->isClosed());
