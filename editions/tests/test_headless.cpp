@@ -7,6 +7,7 @@
 #include "model/filename.h"
 #include "model/issuefile.h"
 #include "model/tests/failing_writes.h"
+#include "model/tests/golden.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -93,45 +94,27 @@ private slots:
         }
     }
 
-    void failures_data()
-    {
-        QTest::addColumn<QStringList>("arguments"); // ISSUE, GARBAGE and DIR are replaced
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("message"); // part of the stderr line
-        const QStringList issue{"--typeset", "ISSUE"};
-        const QStringList out{"--output", "DIR/out.docx"};
-        QTest::newRow("unknown option") << issue + QStringList{"--colour", "red"} + out << 2 << "unknown option '--colour'";
-        QTest::newRow("stray argument") << issue + QStringList{"extra"} + out << 2 << "unexpected argument 'extra'";
-        QTest::newRow("option without value") << issue + out + QStringList{"--day"} << 2 << "'--day' needs a value";
-        QTest::newRow("given twice") << issue + QStringList{"--year", "1", "--year", "2"} + out << 2 << "given twice";
-        QTest::newRow("no output") << issue << 2 << "--output";
-        QTest::newRow("no issue") << QStringList{"--typeset"} + out << 2 << "";
-        QTest::newRow("not a docx") << issue + QStringList{"--output", "DIR/out.txt"} << 2 << ".docx";
-        QTest::newRow("missing issue file") << QStringList{"--typeset", "DIR/none.owd"} + out << 1 << "文件未找到";
-        QTest::newRow("bad issue file") << QStringList{"--typeset", "GARBAGE"} + out << 1 << "cannot read the issue file";
-        QTest::newRow("unwritable output") << issue + QStringList{"--output", "DIR/no/such/dir/out.docx"} << 1 << "cannot write";
-        // The bulletin must never replace its own issue file, under any name.
-        QTest::newRow("output is the issue") << issue + QStringList{"--output", "ISSUE"} << 2 << "is the issue file itself";
-        QTest::newRow("output links to the issue") << issue + QStringList{"--output", "DIR/link.docx"} << 2 << "is the issue file itself";
-        QTest::newRow("output is a hard link") << issue + QStringList{"--output", "DIR/hard.docx"} << 2 << "is the issue file itself";
-    }
+    // Refused commands, by their arguments (ISSUE, GARBAGE and DIR stand for
+    // the files): the exit code and the one line on stderr. No output is left,
+    // not even a temporary file, and the issue stays as it was; the bulletin
+    // never replaces its own issue file, under any name (a link, a hard link).
     void failures()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, code);
-        QFETCH(QString, message);
-        for (QString& a : arguments)
-            a.replace("ISSUE", issue_).replace("GARBAGE", garbage_).replace("DIR", dir_.path());
-        const QStringList before = faults::FilesIn(dir_.path());
-        const QByteArray issue = faults::FileBytes(issue_);
-        int result = 0;
-        const QString text = Stderr([&] { result = RunHeadless(Brevix2003Edition(), QStringList{"brevix2003"} + arguments); });
-        QCOMPARE(result, code);
-        QVERIFY2(text.startsWith("brevix2003: ") && text.endsWith('\n') && text.count('\n') == 1, qPrintable(text));
-        QVERIFY2(text.contains(message), qPrintable(text));
-        // No output, not even a temporary file, and the issue as it was.
-        QCOMPARE(faults::FilesIn(dir_.path()), before);
-        QCOMPARE(faults::FileBytes(issue_), issue);
+        BREVIX_COMPARE_TRANSCRIPT("headless_failures.txt", [&](const QString& row) {
+            QStringList arguments{"brevix2003"};
+            for (QString a : row.split(' '))
+                arguments << a.replace("ISSUE", issue_).replace("GARBAGE", garbage_).replace("DIR", dir_.path());
+            const QStringList before = faults::FilesIn(dir_.path());
+            const QByteArray issue = faults::FileBytes(issue_);
+            int code = 0;
+            QString text = Stderr([&] { code = RunHeadless(Brevix2003Edition(), arguments); });
+            text.replace(issue_, "ISSUE").replace(garbage_, "GARBAGE").replace(dir_.path(), "DIR");
+            if (faults::FilesIn(dir_.path()) != before)
+                text += " (files left behind)";
+            if (faults::FileBytes(issue_) != issue)
+                text += " (the issue changed)";
+            return QString::number(code) + ' ' + text;
+        });
     }
 
     // A run that fails leaves an output file already there as it was: the

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QStringList>
 #include <QTest>
+#include <functional>
 
 namespace brevix::testing {
 
@@ -42,10 +43,38 @@ inline QString GoldenDifference(const QString& name, const QStringList& output)
     return {};
 }
 
+// A table kept as a transcript in data/, one row a line: "input → output".
+// Each input the file holds is run again; the whole transcript must equal
+// the file (rewritten with BREVIX_UPDATE_GOLDEN=1, the inputs kept).
+inline QString TranscriptDifference(const QString& name, const std::function<QString(const QString&)>& run)
+{
+    QFile file(QStringLiteral(BREVIX_TEST_DATA "/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read ") + file.fileName();
+    QStringList lines;
+    for (const QString& row : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+        QString input;
+        const QString escaped = row.section(QStringLiteral(" → "), 0, 0);
+        for (qsizetype i = 0; i < escaped.size(); ++i) {
+            const qsizetype k = escaped[i] == u'\\' && i + 1 < escaped.size() ? QStringLiteral("\\rnft").indexOf(escaped[++i]) : -1;
+            input += k < 0 ? escaped[i] : QStringLiteral("\\\r\n\f\t")[k];
+        }
+        lines << input + QStringLiteral(" → ") + run(input);
+    }
+    file.close();
+    return GoldenDifference(name, lines);
+}
+
 } // namespace brevix::testing
 
-#define BREVIX_COMPARE_GOLDEN(name, lines)                                                \
-    do {                                                                                 \
-        const QString goldenDifference = brevix::testing::GoldenDifference(name, lines); \
-        QVERIFY2(goldenDifference.isEmpty(), qPrintable(goldenDifference));             \
+#define BREVIX_COMPARE_GOLDEN(name, ...)                                                            \
+    do {                                                                                            \
+        const QString goldenDifference = brevix::testing::GoldenDifference(name, __VA_ARGS__);      \
+        QVERIFY2(goldenDifference.isEmpty(), qPrintable(goldenDifference));                         \
+    } while (false)
+
+#define BREVIX_COMPARE_TRANSCRIPT(name, ...)                                                        \
+    do {                                                                                            \
+        const QString transcriptDifference = brevix::testing::TranscriptDifference(name, __VA_ARGS__);\
+        QVERIFY2(transcriptDifference.isEmpty(), qPrintable(transcriptDifference));                 \
     } while (false)
