@@ -4,7 +4,7 @@
 
 #include "editions/edition.h"
 #include "generator/tests/bulletin_fixture.h"
-#include "model/tests/golden.h"
+#include "engine/tests/golden.h"
 
 #include <QtTest>
 

@@ -7,7 +7,7 @@
 #include "model/filename.h"
 #include "model/issuefile.h"
 #include "model/tests/failing_writes.h"
-#include "model/tests/golden.h"
+#include "engine/tests/golden.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

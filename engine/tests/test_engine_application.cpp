@@ -3,7 +3,7 @@
 
 #include "engine/application.h"
 #include "model/errors.h"
-#include "model/tests/golden.h"
+#include "engine/tests/golden.h"
 
 #include <QTest>
 

@@ -3,7 +3,7 @@
 
 #include "engine/docx.h"
 #include "model/errors.h"
-#include "model/tests/golden.h"
+#include "engine/tests/golden.h"
 #include "zip_parts.h"
 
 #include <QBuffer>

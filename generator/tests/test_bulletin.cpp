@@ -4,7 +4,7 @@
 
 #include "bulletin_fixture.h"
 #include "generator/bulletin.h"
-#include "model/tests/golden.h"
+#include "engine/tests/golden.h"
 
 #include <QtTest>
 
