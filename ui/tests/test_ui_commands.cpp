@@ -1,6 +1,7 @@
 // The commands of the main window and the edit dialog, driven as an editor would.
 
 #include "composer_fixture.h"
+#include "engine/tests/golden.h"
 #include "model/issuefile.h"
 #include "model/tests/failing_writes.h"
 #include "ui/composer.h"
@@ -16,52 +17,31 @@ using faults::FileBytes;
 class TestCommands : public QObject {
     Q_OBJECT
 private slots:
+    // Rows of data/submit.txt: edition|title|source|body|option (-1:
+    // none)|answers to the questions → the boxes shown (text, title, icon,
+    // buttons), the article stored, and the entry area afterwards. The
+    // category is checked first; the category stands in for a missing title;
+    // spaces count as filled in; the earlier edition has its own categories.
+    // A refused submit leaves everything as typed; a stored one clears the
+    // entry area for the next, the cursor in the title.
     void submitChecks()
     {
-        const QString noCategory = "没有选择信息类别！", noBody = "信息内容没有输入。请输入",
-                      noTitle = "没有输入信息标题，是否继续？", noSource = "没有输入信息来源，是否继续？";
-        const QString t = "新厂区开工", s = "本报讯", b = "正文";
-        struct Case {
-            QString title, source, body;
-            int category;
-            QList<Answer> answers;
-            QStringList shown;
-            QString storedTitle; // empty: refused
-            bool earlier = false;
-        };
-        const Case cases[] = {
-            {t, s, "", -1, {}, {noCategory}, ""}, // the category is checked first
-            {t, s, "", 2, {}, {noBody}, ""},
-            {"", s, b, 3, {Answer::No}, {noTitle}, ""},
-            {"", "", b, 3, {Answer::Yes, Answer::No}, {noTitle, noSource}, ""},
-            {"", s, b, 3, {Answer::Yes}, {noTitle}, "综合报道"}, // the category stands in for the title
-            {t, "", b, 2, {Answer::Yes}, {noSource}, t},
-            {"  ", " ", b, 0, {}, {}, "  "}, // spaces count as filled in
-            {t, s, b, 4, {}, {}, t},
-            {"", s, b, -1, {}, {noCategory}, "", true}, // the earlier edition, with its own categories
-            {"", s, b, 1, {Answer::Yes}, {noTitle}, "热点关注", true},
-        };
-        for (const Case& test : cases) {
-            Composer c(test.earlier ? BrevixEdition() : Brevix2003Edition());
-            c.dialogs.answers = test.answers;
-            c.submit(test.title, test.source, test.body, test.category);
-            QCOMPARE(c.texts(), test.shown);
-            for (const auto& shown : c.dialogs.shown) {
-                QCOMPARE(shown.title, QStringLiteral("Brevix"));
-                QCOMPARE(shown.icon, Icon::None);
-                QCOMPARE(shown.buttons, shown.text == noTitle || shown.text == noSource ? Buttons::YesNo : Buttons::Ok);
-            }
-            const bool stored = !test.storedTitle.isEmpty();
-            QVector<Article> wanted;
-            if (stored)
-                wanted << Article{test.storedTitle, test.source, test.body, c.edition.categories[test.category].name};
-            QCOMPARE(c.issue().snapshot(), wanted);
-            // A refused submit leaves everything as typed; a stored one clears the entry area for the next.
-            QCOMPARE(EntryTexts(c.entry()), (stored ? QStringList(3) : QStringList{test.title, test.source, test.body}));
-            QCOMPARE(c.entry().famClass->selected(), stored ? -1 : test.category);
-            if (stored)
-                QCOMPARE(QApplication::focusWidget(), c.entry().txtTitle);
-        }
+        BREVIX_COMPARE_TRANSCRIPT("submit.txt", [](const QString& row) {
+            const QStringList in = row.split(u'|');
+            Composer c(in[0] == "earlier" ? BrevixEdition() : Brevix2003Edition());
+            for (const QString& answer : in[5].split(u' ', Qt::SkipEmptyParts))
+                c.dialogs.answers << (answer == "Yes" ? Answer::Yes : Answer::No);
+            c.submit(in[1], in[2], in[3], in[4].toInt());
+            QStringList out;
+            for (const auto& shown : c.dialogs.shown)
+                out << QString("box %1 (%2, icon %3, buttons %4)").arg(shown.text, shown.title).arg(int(shown.icon)).arg(int(shown.buttons));
+            for (const Article& stored : c.issue().snapshot())
+                out << "stored " + QStringList{stored.title, stored.source, stored.content, stored.category}.join(u'|');
+            out << "entry " + EntryTexts(c.entry()).join(u'|') + QString(", option %1").arg(c.entry().famClass->selected());
+            if (QApplication::focusWidget() == c.entry().txtTitle)
+                out << "title focused";
+            return out.join("; ");
+        });
     }
 
     void trailingLineBreak()
@@ -73,34 +53,25 @@ private slots:
         QCOMPARE(c.issue().Contents(), (QStringList{"甲", "甲\r\n乙", "甲", "甲\r\n", ""}));
     }
 
+    // Rows of data/list_commands.txt: the titles (one a letter, "-" none),
+    // the line selected (-1: none) and the command → the titles and the line
+    // selected afterwards. Nothing else happens: no box, no pending edit,
+    // nothing taken into the entry area.
     void listCommandsAtBoundaries()
     {
-        struct Case {
-            const char* before; // one title per letter
-            int selected;
-            const char* command;
-            const char* after;
-            int selectedAfter;
-        };
-        const Case cases[] = {
-            {"abc", 0, "cmdUp", "abc", 0},     {"abc", 2, "cmdDown", "abc", 2},   {"abc", 2, "cmdUp", "acb", 1},
-            {"abc", 0, "cmdDown", "bac", 1},   {"abc", 0, "cmdDel", "bc", -1},    {"abc", 2, "cmdDel", "ab", -1},
-            {"a", 0, "cmdDel", "", -1},        {"abc", -1, "cmdUp", "abc", -1},   {"abc", -1, "cmdDown", "abc", -1},
-            {"abc", -1, "cmdDel", "abc", -1},  {"abc", -1, "cmdEdit", "abc", -1}, {"", -1, "cmdDel", "", -1},
-        };
-        for (const Case& test : cases) {
+        BREVIX_COMPARE_TRANSCRIPT("list_commands.txt", [](const QString& row) {
+            const QStringList in = row.split(u' ');
             Composer c;
-            c.add(QString(test.before).split(QString(), Qt::SkipEmptyParts));
-            if (test.selected >= 0)
-                c.clickLine(test.selected);
-            c.click(test.command);
-            const auto state = [&](const QString& titles, int selected) {
-                return QString("%1 on line %2 of %3: %4, line %5 selected")
-                    .arg(test.command).arg(test.selected).arg(test.before, titles).arg(selected);
-            };
-            QCOMPARE(state(c.issue().Titles().join(""), c.selectedLine()), state(test.after, test.selectedAfter));
-            QVERIFY(c.dialogs.shown.isEmpty() && !c.form->EditPending() && c.entry().txtTitle->text().isEmpty());
-        }
+            c.add(QString(in[0]).remove(u'-').split(QString(), Qt::SkipEmptyParts));
+            if (in[1].toInt() >= 0)
+                c.clickLine(in[1].toInt());
+            c.click(in[2]);
+            const QString titles = c.issue().Titles().join(QString());
+            QString out = QString("%1, line %2").arg(titles.isEmpty() ? "-" : titles).arg(c.selectedLine());
+            if (!c.dialogs.shown.isEmpty() || c.form->EditPending() || !c.entry().txtTitle->text().isEmpty())
+                out += ", and more happened";
+            return out;
+        });
     }
 
     void pendingEditFollowsItsArticle()
@@ -254,29 +225,22 @@ private slots:
         }
     }
 
+    // Rows of data/start_arguments.txt: the arguments, "|" between them →
+    // what the program starts into (0 compose, 1 help, 2 version, 3 a bad
+    // option), the issue files it composes with, the option not understood.
     void startArguments()
     {
-        using Kind = StartRequest::Kind;
-        const struct {
+        BREVIX_COMPARE_TRANSCRIPT("start_arguments.txt", [](const QString& row) {
+            std::vector<QByteArray> bytes;
+            for (const QString& argument : row.split(u'|'))
+                bytes.push_back(argument.toUtf8());
             std::vector<const char*> argv;
-            Kind kind;
-            QStringList files;
-            QString badOption;
-        } cases[] = {
-            {{"brevix2003"}, Kind::Compose, {}, {}},
-            {{"brevix2003", "b.owd", "", "期刊 a.owd"}, Kind::Compose, {"b.owd", "期刊 a.owd"}, {}},
-            {{"brevix2003", "-x", "a.owd", "--version"}, Kind::Version, {}, {}},
-            {{"brevix2003", "a.owd", "-h"}, Kind::Help, {}, {}},
-            {{"brevix2003", "--", "--help", "-x.owd"}, Kind::Compose, {"--help", "-x.owd"}, {}},
-            {{"brevix2003", "a.owd", "--bogus", "-x"}, Kind::BadOption, {"a.owd"}, "--bogus"},
-        };
-        for (const auto& test : cases) {
-            const StartRequest request = ParseStartArguments(int(test.argv.size()), test.argv.data());
-            QCOMPARE(request.kind, test.kind);
-            if (test.kind == Kind::Compose)
-                QCOMPARE(request.issueFiles, test.files);
-            QCOMPARE(request.badOption, test.badOption);
-        }
+            for (const QByteArray& argument : bytes)
+                argv.push_back(argument.constData());
+            const StartRequest request = ParseStartArguments(int(argv.size()), argv.data());
+            const QString files = request.kind == StartRequest::Kind::Compose ? request.issueFiles.join(u'|') : QString();
+            return QString("%1 [%2] [%3]").arg(int(request.kind)).arg(files, request.badOption);
+        });
     }
 
     void exitCancelAndOk()
