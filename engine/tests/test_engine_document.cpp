@@ -3,6 +3,7 @@
 
 #include "engine/document.h"
 #include "engine/failures.h"
+#include "golden.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -72,28 +73,17 @@ private slots:
         QCOMPARE(doc->paragraphCount(), 1);
     }
 
-    void lineEndsFold_data()
-    {
-        QTest::addColumn<QString>("inserted");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("CR") << QStringLiteral("a\rb") << QStringLiteral("a|b|");
-        QTest::newRow("CR LF") << QStringLiteral("a\r\nb") << QStringLiteral("a|b|");
-        QTest::newRow("lone LF") << QStringLiteral("a\nb") << QStringLiteral("a|b|");
-        QTest::newRow("LF CR") << QStringLiteral("a\n\rb") << QStringLiteral("a||b|");
-        QTest::newRow("CR LF CR LF") << QStringLiteral("\r\n\r\n") << QStringLiteral("|||");
-        QTest::newRow("trailing CR") << QStringLiteral("ab\r") << QStringLiteral("ab||");
-    }
+    // Rows of data/line_ends.txt: text inserted → the document (marks as
+    // '|'), where each paragraph's mark lies, and how much the range covers.
     void lineEndsFold()
     {
-        QFETCH(QString, inserted);
-        QFETCH(QString, shown);
-        auto [doc, r] = DocWith(inserted);
-        QCOMPARE(Shown(*doc), shown);
-        const int paragraphs = static_cast<int>(shown.count(u'|'));
-        QCOMPARE(doc->paragraphCount(), paragraphs);
-        QCOMPARE(r->end() - r->start(), doc->length() - 1); // the range counts what was inserted
-        for (int i = 0; i < paragraphs; ++i)
-            QCOMPARE(doc->text()[doc->paragraph(i).markPosition], QChar(u'\r'));
+        BREVIX_COMPARE_TRANSCRIPT("line_ends.txt", [](const QString& inserted) {
+            auto [doc, r] = DocWith(inserted);
+            QString out = Shown(*doc) + QStringLiteral(", marks at");
+            for (int i = 0; i < doc->paragraphCount(); ++i)
+                out += u' ' + QString::number(doc->paragraph(i).markPosition);
+            return out + QStringLiteral(", range %1 long").arg(r->end() - r->start());
+        });
     }
 
     void splitParagraphsKeepAttributes()
@@ -163,35 +153,22 @@ private slots:
         }
     }
 
-    // Which paragraphs a paragraph setting reaches.
-    void paragraphReach_data()
-    {
-        QTest::addColumn<int>("start");
-        QTest::addColumn<int>("end");
-        QTest::addColumn<QString>("reached"); // one letter per paragraph: x reached
-        // Text: "aa|bb|cc|" — marks at 2, 5, 8.
-        QTest::newRow("inside one") << 3 << 4 << QStringLiteral(".x.");
-        QTest::newRow("empty range") << 4 << 4 << QStringLiteral(".x.");
-        QTest::newRow("empty at start of paragraph") << 3 << 3 << QStringLiteral(".x.");
-        QTest::newRow("empty on a mark") << 2 << 2 << QStringLiteral("x..");
-        QTest::newRow("ends just after a mark") << 0 << 3 << QStringLiteral("x..");
-        QTest::newRow("ends one past the mark") << 0 << 4 << QStringLiteral("xx.");
-        QTest::newRow("overlaps two") << 1 << 4 << QStringLiteral("xx.");
-        QTest::newRow("only a mark") << 5 << 6 << QStringLiteral(".x.");
-        QTest::newRow("whole document") << 0 << 9 << QStringLiteral("xxx");
-        QTest::newRow("end of document") << 9 << 9 << QStringLiteral("..x");
-    }
+    // Which paragraphs of "aa|bb|cc|" (marks at 2, 5 and 8) a paragraph
+    // setting reaches, as rows of data/paragraph_reach.txt: the range's start
+    // and end → one letter a paragraph, x where it was reached. Empty ranges
+    // inside a paragraph, at its start, on a mark and at the document's end;
+    // ranges ending just after a mark or one past it, over two, over a mark
+    // only, over the whole document.
     void paragraphReach()
     {
-        QFETCH(int, start);
-        QFETCH(int, end);
-        QFETCH(QString, reached);
-        auto doc = DocWith(QStringLiteral("aa\rbb\rcc")).first;
-        doc->range(start, end)->setAlignment(Alignment::Right);
-        QString got;
-        for (int i = 0; i < doc->paragraphCount(); ++i)
-            got += doc->paraFormat(i).alignment == Alignment::Right ? u'x' : u'.';
-        QCOMPARE(got, reached);
+        BREVIX_COMPARE_TRANSCRIPT("paragraph_reach.txt", [](const QString& row) {
+            auto doc = DocWith(QStringLiteral("aa\rbb\rcc")).first;
+            doc->range(row.section(u' ', 0, 0).toInt(), row.section(u' ', 1, 1).toInt())->setAlignment(Alignment::Right);
+            QString reached;
+            for (int i = 0; i < doc->paragraphCount(); ++i)
+                reached += doc->paraFormat(i).alignment == Alignment::Right ? u'x' : u'.';
+            return reached;
+        });
     }
 
     void bordersGoToTextOrParagraphs()

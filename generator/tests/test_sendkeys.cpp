@@ -1,6 +1,7 @@
 // The key-string notation, and the desktop key sender that refuses to type
 // into any window but the word processor's.
 
+#include "engine/tests/golden.h"
 #include "generator/sendkeys.h"
 
 #include <QtTest>
@@ -8,8 +9,6 @@
 using namespace brevix;
 using engine::KeyStroke;
 using Key = engine::KeyStroke::Key;
-
-Q_DECLARE_METATYPE(QVector<KeyStroke>)
 
 namespace {
 
@@ -38,39 +37,24 @@ struct Desktop : KeyInjector, FocusProbe {
 class TestSendKeys : public QObject {
     Q_OBJECT
 private slots:
-    void parses_data()
-    {
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<QVector<KeyStroke>>("strokes");
-        QTest::newRow("alt letter, as written") << "%O" << QVector<KeyStroke>{Ch(u'O', true)};
-        QTest::newRow("typed text, spaces included")
-            << "ti m" << QVector<KeyStroke>{Ch(u't'), Ch(u'i'), Ch(u' '), Ch(u'm')};
-        QTest::newRow("names in any case") << "{ENTER}{enter}{Up}" << QVector<KeyStroke>{K(Key::Enter), K(Key::Enter), K(Key::Up)};
-        QTest::newRow("alt applies to the next key only")
-            << "%a{up}b" << QVector<KeyStroke>{Ch(u'a', true), K(Key::Up), Ch(u'b')};
-        QTest::newRow("alt with a named key") << "%{ENTER}" << QVector<KeyStroke>{K(Key::Enter, true)};
-        QTest::newRow("braced characters are typed") << "{%}{{}{}}" << QVector<KeyStroke>{Ch(u'%'), Ch(u'{'), Ch(u'}')};
-        QTest::newRow("other characters literally")
-            << "+^~中" << QVector<KeyStroke>{Ch(u'+'), Ch(u'^'), Ch(u'~'), Ch(u'中')};
-        QTest::newRow("empty") << "" << QVector<KeyStroke>{};
-    }
+    // Rows of data/key_strings.txt: a key string → the strokes it stands for,
+    // or the error number when it cannot be read. Alt letters as written,
+    // typed text with its spaces, names in any case, Alt applying to the next
+    // key only (a named one too), braced characters typed, others literally.
     void parses()
     {
-        QFETCH(QString, keys);
-        QFETCH(QVector<KeyStroke>, strokes);
-        QCOMPARE(ParseSendKeys(keys), strokes);
-    }
-
-    void refusesWhatItCannotRead()
-    {
-        for (const char* keys : {"a%", "{TAB}", "{ENTER", "{}"}) {
+        BREVIX_COMPARE_TRANSCRIPT("key_strings.txt", [](const QString& keys) {
+            QStringList strokes;
             try {
-                ParseSendKeys(keys);
-                QFAIL(keys);
+                for (const KeyStroke& k : ParseSendKeys(keys)) {
+                    const QString name = k.key == Key::Enter ? "Enter" : k.key == Key::Up ? "Up" : k.character == u' ' ? "Space" : QString(k.character);
+                    strokes << (k.alt ? "Alt+" : "") + name;
+                }
             } catch (const RuntimeError& error) {
-                QCOMPARE(error.number(), 5);
+                return QString("error %1").arg(error.number());
             }
-        }
+            return strokes.isEmpty() ? QString("nothing") : strokes.join(u' ');
+        });
     }
 
     // The focus is checked before every key string; once it has left the
