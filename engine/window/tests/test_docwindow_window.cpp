@@ -7,6 +7,7 @@
 #include "editions/headless.h"
 #include "engine/application.h"
 #include "engine/docx.h"
+#include "engine/tests/golden.h"
 #include "engine/tests/zip_parts.h"
 #include "engine/window/docwindow.h"
 #include "engine/window/fonts.h"
@@ -36,7 +37,7 @@ namespace {
 // and lets the window catch up with the last steps (it does so by itself, shortly).
 std::shared_ptr<engine::Document> Output(int articles)
 {
-    auto doc = testing::Bulletin(articles, [] { QCoreApplication::processEvents(); });
+    auto doc = docwindow::testing::Bulletin(articles, [] { QCoreApplication::processEvents(); });
     if (DocumentWindow* w = WindowOf(*doc))
         (void)QTest::qWaitFor([&] { return w->view()->layout().revision() == doc->revision(); }, 5000);
     return doc;
@@ -89,50 +90,33 @@ private slots:
         QVERIFY(second != doc && WindowOf(*second) && WindowOf(*second) != w && WindowOf(*second)->isVisible() && w->isVisible());
     }
 
-    // The question, then: closed (window and document gone) when discarded
-    // or saved, and saved (a suffix added when missing) only then.
-    void closingAnUnsavedDocumentAsks_data()
-    {
-        QTest::addColumn<QList<Answer>>("answers");
-        QTest::addColumn<QString>("file"); // the save dialog's answer; empty: cancelled
-        QTest::addColumn<bool>("closed");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("cancel keeps it open") << QList<Answer>{Answer::Cancel} << QString() << false << QString();
-        QTest::newRow("no discards it") << QList<Answer>{Answer::No} << QString() << true << QString();
-        QTest::newRow("yes saves, then closes") << QList<Answer>{Answer::Yes} << QStringLiteral("closing.docx") << true << QString();
-        QTest::newRow("yes without suffix") << QList<Answer>{Answer::Yes} << QStringLiteral("unsuffixed") << true << QString();
-        QTest::newRow("yes, file dialog cancelled") << QList<Answer>{Answer::Yes} << QString() << false << QString();
-        QTest::newRow("yes, unwritable folder") << QList<Answer>{Answer::Yes, Answer::Ok} << QStringLiteral("no/such/dir/x.docx")
-                                                 << false << QStringLiteral("发生错误！\r\n路径未找到");
-    }
+    // Closing an unsaved document, as rows of data/closing.txt: the answers
+    // to the question and the save dialog's name (none: cancelled) → the
+    // boxes shown, whether window and document are gone, and the file saved
+    // (a suffix added when missing). Cancel keeps it open, No discards it,
+    // Yes saves and then closes, unless the save is cancelled or fails.
     void closingAnUnsavedDocumentAsks()
     {
-        QFETCH(QList<Answer>, answers);
-        QFETCH(QString, file);
-        QFETCH(bool, closed);
-        QFETCH(QString, error);
-        auto doc = Output(3);
-        QPointer<DocumentWindow> w = WindowOf(*doc);
-        QVERIFY(w);
-        dialogs_.answers = answers;
-        const QString path = dir_.filePath(file.endsWith(QStringLiteral(".docx")) ? file : file + QStringLiteral(".docx"));
-        if (!file.isEmpty())
-            dialogs_.fileNames = {dir_.filePath(file)};
-
-        w->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-        QVERIFY(!dialogs_.shown.isEmpty());
-        QCOMPARE(dialogs_.shown.first().text, QStringLiteral("文档尚未保存，是否保存？"));
-        QCOMPARE(dialogs_.shown.first().buttons, Buttons::YesNoCancel);
-        QCOMPARE(doc->isClosed(), closed);
-        QCOMPARE(w.isNull(), closed);
-        QVERIFY(closed || w->isVisible());
-        QCOMPARE(QFile::exists(path), closed && !file.isEmpty());
-        if (!error.isEmpty())
-            QCOMPARE(dialogs_.lastText(), error);
-        else
-            QCOMPARE(dialogs_.shown.size(), 1);
+        BREVIX_COMPARE_TRANSCRIPT("closing.txt", [this](const QString& row) {
+            auto doc = Output(3);
+            QPointer<DocumentWindow> w = WindowOf(*doc);
+            dialogs_ = ScriptedDialogs();
+            for (const QString& answer : row.section(u'|', 0, 0).split(u' '))
+                dialogs_.answers << (answer == "Cancel" ? Answer::Cancel : answer == "No" ? Answer::No : answer == "Yes" ? Answer::Yes : Answer::Ok);
+            const QString file = row.section(u'|', 1);
+            if (!file.isEmpty())
+                dialogs_.fileNames = {dir_.filePath(file)};
+            w->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QStringList out;
+            for (const auto& shown : dialogs_.shown)
+                out << QStringLiteral("box %1 (buttons %2)").arg(shown.text).arg(int(shown.buttons));
+            out << (doc->isClosed() ? "document closed" : "document open") << (w ? (w->isVisible() ? "window shown" : "window hidden") : "window gone");
+            const QString saved = file.endsWith(".docx") ? file : file + ".docx";
+            out << (!file.isEmpty() && QFile::exists(dir_.filePath(saved)) ? "saved as " + saved : QStringLiteral("not saved"));
+            cleanup();
+            return out.join(QStringLiteral("; "));
+        });
     }
 
     void savedDocumentClosesWithoutAsking()
@@ -165,7 +149,7 @@ private slots:
         const QString pdf = dir_.filePath(QStringLiteral("export.pdf"));
         dialogs_.fileNames = {pdf};
         QVERIFY(w->exportPdf());
-        const QStringList shown = testing::PdfPageTexts(pdf);
+        const QStringList shown = docwindow::testing::PdfPageTexts(pdf);
         QCOMPARE(shown.size(), pages);
         QVERIFY(dialogs_.fileRequests.first().filter.contains(QStringLiteral("*.pdf")));
         QVERIFY(doc->isModified()); // exporting is not saving
@@ -199,7 +183,7 @@ private slots:
                 printer.setFromTo(from, to);
             }
             w->printTo(printer);
-            QCOMPARE(testing::PdfPageTexts(out), expected);
+            QCOMPARE(docwindow::testing::PdfPageTexts(out), expected);
         }
     }
 
@@ -306,7 +290,7 @@ private slots:
         QTRY_COMPARE(w->view()->layout().revision(), doc->revision());
         PageLayout fresh(*doc);
         fresh.update();
-        QCOMPARE(testing::Describe(w->view()->layout()), testing::Describe(fresh));
+        QCOMPARE(docwindow::testing::Describe(w->view()->layout()), docwindow::testing::Describe(fresh));
 
         // Requests while nothing changed repaint nothing.
         const int repaints = w->refreshRepaints();
@@ -329,7 +313,7 @@ private slots:
         {
             QFile f(issue);
             QVERIFY(f.open(QIODevice::WriteOnly));
-            WriteIssue(testing::SampleArticles(12), f);
+            WriteIssue(docwindow::testing::SampleArticles(12), f);
         }
         const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
         const QString command = QStringLiteral("brevix2003 --typeset %1 --number 12 --total 345 --year 2003 --month 1 --day 13 --output %2");
@@ -338,10 +322,10 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().contains("/FontFile2")); // the faces are embedded, not left to the reader
 
-        auto doc = testing::Bulletin(12);
+        auto doc = docwindow::testing::Bulletin(12);
         PageLayout layout(*doc);
         layout.update();
-        const QStringList pages = testing::PdfPageTexts(pdf);
+        const QStringList pages = docwindow::testing::PdfPageTexts(pdf);
         QCOMPARE(pages.size(), layout.pageCount());
         QVERIFY(pages.size() > 2);
         // The start of every paragraph on the page it is laid out on.
