@@ -83,9 +83,8 @@ private slots:
         BREVIX_COMPARE_GOLDEN("earlier_bulletin.txt", run.formats());
         QVERIFY(run.apps.back()->isVisible());
         QCOMPARE(run.doc->pageNumbers(), (engine::PageNumbers{true, engine::Alignment::Center}));
-        for (int i : {0, int(run.doc->text().indexOf("正文")), run.doc->length() - 1})
-            QCOMPARE(run.doc->charFormatAt(i).latinFont, "Times New Roman");
-        QCOMPARE(run.doc->charFormatAt(int(run.doc->text().indexOf("情"))).eastAsianFont, "隶书");
+        // Paragraph starts are in the golden file; inside a body too.
+        QCOMPARE(run.doc->charFormatAt(int(run.doc->text().indexOf("正文"))).latinFont, "Times New Roman");
     }
 
     // 80 - 3L dashes in 16-bit arithmetic: an overflow ends the run there,
