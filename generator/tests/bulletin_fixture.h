@@ -238,4 +238,30 @@ inline QVector<Article> EveryCategory()
             Make("际一", "国际行业", " 国际 "), Make("尾空格", "宏观动向 "), Make(" 宏二 ", "宏观动向")};
 }
 
+// A run on every category while the window deletes the first article and
+// adds two at each yield, beside a run on the issue left alone.
+struct ChangingIssueRun {
+    int error = 0;
+    int yields = 0;
+    int refreshesBeforeFirstYield = -1;
+    QString inserted, insertedUnchanged;
+};
+inline ChangingIssueRun RunWhileTheIssueChanges(FakeBackend& backend, const BulletinFn& bulletin,
+                                                const QString& addedCategory)
+{
+    ChangingIssueRun result;
+    FakeBackend reference;
+    Run(reference, bulletin, EveryCategory());
+    result.insertedUnchanged = reference.log.inserted;
+    QVector<Article> issue = EveryCategory();
+    result.error = Run(backend, bulletin, issue, [&] {
+        if (result.yields++ == 0)
+            result.refreshesBeforeFirstYield = int(backend.log.calls.count("ScreenRefresh"));
+        issue.removeFirst();
+        issue.append({Make("新增", "宏观动向"), Make("新增", addedCategory)});
+    });
+    result.inserted = backend.log.inserted;
+    return result;
+}
+
 } // namespace brevix::testing

@@ -47,22 +47,12 @@ private slots:
     // as it was at the start, and is handed over shown and selected.
     void yieldsOnASnapshotAndHandsOver()
     {
-        FakeBackend reference;
-        Run(reference, Current, EveryCategory());
         FakeBackend backend;
-        QVector<Article> issue = EveryCategory();
-        int yields = 0;
-        int refreshes = -1;
-        QCOMPARE(Run(backend, Current, issue, [&] {
-                     if (yields++ == 0)
-                         refreshes = int(backend.log.calls.count("ScreenRefresh"));
-                     issue.removeFirst();
-                     issue.append({Make("新增", "宏观动向"), Make("新增", "企业纵横")});
-                 }),
-                 0);
-        QCOMPARE(yields, 5 * 11);
-        QCOMPARE(refreshes, 2 * 11 + 1);
-        QCOMPARE(backend.log.inserted, reference.log.inserted);
+        const ChangingIssueRun run = RunWhileTheIssueChanges(backend, Current, "企业纵横");
+        QCOMPARE(run.error, 0);
+        QCOMPARE(run.yields, 5 * 11);
+        QCOMPARE(run.refreshesBeforeFirstYield, 2 * 11 + 1);
+        QCOMPARE(run.inserted, run.insertedUnchanged);
         QCOMPARE(backend.log.calls.mid(backend.log.calls.indexOf("Application.Activate")),
                  (QStringList{"Application.Activate", "Document.Select"} + Releases));
     }
