@@ -9,7 +9,7 @@
 // list when it quits.
 
 #include "engine/document.h"
-#include "engine/keys.h"
+#include "engine/keyboard.h"
 
 #include <QString>
 #include <memory>
@@ -42,19 +42,6 @@ public:
 // The view host of this process (nullptr: headless). Not owned.
 void SetViewHost(ViewHost* host);
 ViewHost* CurrentViewHost();
-
-// Where the keyboard interface is: a menu or dialog open, and which field.
-struct KeyboardState {
-    enum class Mode { Idle, FormatMenu, InsertMenu, FontDialog, PageNumberDialog };
-    enum class Field { None, LatinFont, Alignment };
-    Mode mode = Mode::Idle;
-    Field field = Field::None;
-    bool fieldEdited = false;   // the focused field's value was changed and not yet confirmed
-    bool fieldSelected = false; // the field's text is selected: typing replaces it
-    QString latinFont;          // the font dialog's Latin-font field
-    bool latinFontTyped = false; // only a field the user changed is applied
-    Alignment pageNumberAlignment = Alignment::Right;
-};
 
 class Application : public std::enable_shared_from_this<Application> {
 public:
@@ -90,7 +77,7 @@ public:
     // The keyboard of the application's window: what the active document's
     // window does with a key press. Keys it does not understand change nothing.
     void pressKey(const KeyStroke& key);
-    const KeyboardState& keyboardState() const { return keyboard_; }
+    const KeyboardState& keyboardState() const { return keyboard_.state(); }
 
     // Counters for tests and for the window's refresh coalescing.
     int screenRefreshCount() const { return refreshes_; }
@@ -98,7 +85,6 @@ public:
 private:
     Application() = default;
     void notifySelection(Document& document);
-    void confirmDialog();
 
     std::vector<std::shared_ptr<Document>> documents_;
     Document* active_ = nullptr;
@@ -106,7 +92,7 @@ private:
     bool quit_ = false;
     int refreshes_ = 0;
     int nextNumber_ = 1;
-    KeyboardState keyboard_;
+    Keyboard keyboard_;
 
     friend class Document;
 };
