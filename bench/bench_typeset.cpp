@@ -10,7 +10,7 @@
 #include "editions/contacts.h"
 #include "engine/docx.h"
 #include "generator/bulletin.h"
-#include "generator/builtin_backend.h"
+#include "builtin/builtin_backend.h"
 #include "model/issuefile.h"
 
 #include <QCoreApplication>

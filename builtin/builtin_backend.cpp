@@ -1,4 +1,4 @@
-#include "generator/builtin_backend.h"
+#include "builtin/builtin_backend.h"
 
 #include "engine/failures.h"
 #include "generator/sendkeys.h"

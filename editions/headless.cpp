@@ -4,11 +4,14 @@
 #include "engine/document.h"
 #include "engine/docx.h"
 #include "engine/window/pdfexport.h"
-#include "generator/backends.h"
+#include "builtin/builtin_backend.h"
+#include "editions/wordprocessors.h"
+#include "libreoffice/writer_backend.h"
 #include "model/filename.h"
 #include "model/issuefile.h"
 #include "model/savefile.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
@@ -25,6 +28,7 @@ struct HeadlessOptions {
     QString issuePath;
     QString outputPath;
     OutputTexts texts;
+    WordProcessorChoice wordProcessor = WordProcessorChoice::Builtin;
 };
 
 // A failure of the command: its one line for stderr and the exit code.
@@ -37,7 +41,7 @@ QString Usage(const QString& program)
 {
     return program
         + QStringLiteral(" --typeset ISSUE.owd [--number TEXT] [--total TEXT] [--year TEXT] [--month TEXT] "
-                         "[--day TEXT] --output OUT.docx|OUT.pdf");
+                         "[--day TEXT] [--word-processor builtin|libreoffice|auto] --output OUT.docx|OUT.pdf");
 }
 
 HeadlessOptions ParseArguments(const QString& program, QStringList arguments)
@@ -50,7 +54,7 @@ HeadlessOptions ParseArguments(const QString& program, QStringList arguments)
     };
 
     HeadlessOptions options;
-    std::optional<QString> issue, output;
+    std::optional<QString> issue, output, wordProcessor;
     std::set<QString> seen;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString option = arguments[i];
@@ -75,6 +79,8 @@ HeadlessOptions ParseArguments(const QString& program, QStringList arguments)
             target = &options.texts.month;
         else if (option == u"--day")
             target = &options.texts.day;
+        else if (option == u"--word-processor")
+            required = &wordProcessor;
         else if (option.startsWith(u'-'))
             throw usageError(QStringLiteral("unknown option '%1'").arg(option));
         else
@@ -99,6 +105,12 @@ HeadlessOptions ParseArguments(const QString& program, QStringList arguments)
     // Writing the bulletin over its own issue file would lose the issue.
     if (IsSameFile(*issue, *output))
         throw usageError(QStringLiteral("the output '%1' is the issue file itself").arg(DisplayFileName(*output)));
+    if (wordProcessor) {
+        const auto choice = ParseWordProcessorChoice(*wordProcessor);
+        if (!choice)
+            throw usageError(QStringLiteral("unknown word processor '%1'").arg(*wordProcessor));
+        options.wordProcessor = *choice;
+    }
     options.issuePath = *issue;
     options.outputPath = *output;
     return options;
@@ -191,6 +203,51 @@ QString OneLine(QString text)
     return text;
 }
 
+
+HeadlessFailure TypesettingFailed(const RuntimeError& error)
+{
+    return HeadlessFailure{QStringLiteral("typesetting failed: ") + error.description(), 1};
+}
+
+QByteArray TypesetInEngine(const Edition& edition, const QVector<Article>& articles, const OutputTexts& texts,
+                           OutputFormat format)
+{
+    const StartedApplications started;
+    std::shared_ptr<engine::Document> document;
+    try {
+        builtin::BuiltinBackend backend;
+        edition.outputIssueToWord(backend, articles, texts, YieldFn());
+        document = started.document();
+        if (!document)
+            throw RuntimeError::CannotCreateObject();
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        WriteDocument(*document, format, buffer);
+        return buffer.data();
+    } catch (const RuntimeError& error) {
+        throw TypesettingFailed(error);
+    }
+}
+
+// Writer typesets without windows and stores through its own filters; the
+// document is closed after, and the office ended when the run started it.
+QByteArray TypesetInWriter(const Edition& edition, const QVector<Article>& articles, const OutputTexts& texts,
+                           OutputFormat format)
+{
+    libreoffice::OfficeOptions options;
+    options.headless = true;
+    libreoffice::WriterBackend backend(options);
+    try {
+        edition.outputIssueToWord(backend, articles, texts, YieldFn());
+        QByteArray bytes = backend.ExportLastDocument(format == OutputFormat::Pdf ? QStringLiteral("pdf")
+                                                                                    : QStringLiteral("docx"));
+        backend.CloseWhatItOpened();
+        return bytes;
+    } catch (const RuntimeError& error) {
+        backend.CloseWhatItOpened();
+        throw TypesettingFailed(error);
+    }
+}
 } // namespace
 
 bool IsHeadlessInvocation(const QStringList& arguments)
@@ -212,20 +269,19 @@ int RunHeadless(const Edition& edition, const QStringList& arguments)
         // The bulletin is typeset once the output's temporary file exists, so an
         // unwritable output fails first; nothing appears at the path unless
         // the whole run succeeds.
+        const bool writer = options.wordProcessor != WordProcessorChoice::Builtin && LibreOfficeInstalled();
+        if (options.wordProcessor == WordProcessorChoice::LibreOffice && !writer)
+            QTextStream(stderr) << program << ": LibreOffice Writer is not installed; "
+                                << "the built-in word processor typesets instead\n";
+        // The bulletin is typeset once the output's temporary file exists, so an
+        // unwritable output fails first; nothing appears at the path unless
+        // the whole run succeeds.
         try {
             SaveFile(options.outputPath, [&](QIODevice& out) {
-                const StartedApplications started;
-                std::shared_ptr<engine::Document> document;
-                try {
-                    const auto backend = word::MakeDefaultBackend();
-                    edition.outputIssueToWord(*backend, articles, options.texts, YieldFn());
-                    document = started.document();
-                    if (!document)
-                        throw RuntimeError::CannotCreateObject();
-                } catch (const RuntimeError& error) {
-                    throw HeadlessFailure{QStringLiteral("typesetting failed: ") + error.description(), 1};
-                }
-                WriteDocument(*document, format, out);
+                const QByteArray bytes = writer ? TypesetInWriter(edition, articles, options.texts, format)
+                                                : TypesetInEngine(edition, articles, options.texts, format);
+                if (out.write(bytes) != bytes.size())
+                    throw RuntimeError::DeviceIO();
             });
         } catch (const RuntimeError& error) {
             throw HeadlessFailure{

@@ -3,7 +3,7 @@
 #include "editions/headless.h"
 #include "engine/window/fonts.h"
 #include "engine/window/viewhost.h"
-#include "generator/backends.h"
+#include "editions/wordprocessors.h"
 #include "model/filename.h"
 #include "ui/form1.h"
 #include "ui/qtdialogs.h"
@@ -25,15 +25,19 @@ namespace {
 QString HelpText(const QString& program)
 {
     return QStringLiteral(
-               "Usage: %1 [ISSUE.owd ...]\n"
+               "Usage: %1 [--word-processor WP] [ISSUE.owd ...]\n"
                "       %1 --typeset ISSUE.owd [--number TEXT] [--total TEXT] [--year TEXT]\n"
-               "       %2 [--month TEXT] [--day TEXT] --output OUT.docx|OUT.pdf\n"
+               "       %2 [--month TEXT] [--day TEXT] [--word-processor WP] --output OUT.docx|OUT.pdf\n"
                "Composes one issue of the bulletin \"情 况 反 映\" and typesets it.\n"
                "\n"
                "Issue files given are loaded in order at start, each as the load command\n"
                "loads it. --typeset typesets an issue file without a window; a missing\n"
                "option is an empty text.\n"
                "\n"
+               "  --word-processor builtin|libreoffice|auto\n"
+               "                 where the bulletin is typeset: the built-in word processor,\n"
+               "                 LibreOffice Writer, or Writer when installed (the default;\n"
+               "                 --typeset uses the built-in one unless told otherwise)\n"
                "  -h, --help     show this help and exit\n"
                "  --version      show the version and exit\n")
         .arg(program, QString(program.size(), u' '));
@@ -53,6 +57,14 @@ StartRequest ParseStartArguments(int argc, const char* const* argv)
             return {StartRequest::Kind::Help, {}, {}};
         } else if (options && argument == "--version") {
             return {StartRequest::Kind::Version, {}, {}};
+        } else if (options && (argument == "--word-processor" || argument.startsWith("--word-processor="))) {
+            const bool inOne = argument.contains('=');
+            const QByteArray value = inOne ? argument.mid(argument.indexOf('=') + 1) : k + 1 < argc ? QByteArray(argv[++k]) : QByteArray();
+            const auto choice = ParseWordProcessorChoice(QString::fromLocal8Bit(value));
+            if (choice)
+                request.wordProcessor = *choice;
+            else if (request.badOption.isEmpty())
+                request.badOption = QString::fromLocal8Bit(inOne ? argument : argument + ' ' + value);
         } else if (options && argument.startsWith('-')) {
             if (request.badOption.isEmpty())
                 request.badOption = QString::fromLocal8Bit(argument);
@@ -119,7 +131,10 @@ int RunComposer(const Edition& edition, int argc, char** argv)
     // the composer's windows: the program ends when the last window closes.
     docwindow::InstallFontSubstitutions();
     docwindow::InstallDocumentWindows(dialogs);
-    const std::unique_ptr<word::Backend> backend = word::MakeDefaultBackend();
+    ChosenWordProcessor chosen = ChooseWordProcessor(request.wordProcessor);
+    if (!chosen.notice.isEmpty())
+        QTextStream(stderr) << program << ": " << chosen.notice << '\n';
+    const std::unique_ptr<word::Backend> backend = std::move(chosen.backend);
     int code = 0;
     {
         Form1 form(edition, dialogs, *backend);

@@ -3,6 +3,7 @@
 // Arguments are plain options and issue files; Qt's own options are Qt's.
 
 #include "editions/edition.h"
+#include "editions/wordprocessors.h"
 
 #include <QStringList>
 
@@ -15,6 +16,7 @@ struct StartRequest {
     Kind kind = Kind::Compose;
     QStringList issueFiles; // loaded in this order
     QString badOption;      // the first option not understood
+    WordProcessorChoice wordProcessor = WordProcessorChoice::Auto;
 };
 StartRequest ParseStartArguments(int argc, const char* const* argv);
 

@@ -3,8 +3,7 @@
 // objects that have gone, and where keys go. What each setting does to the
 // document is checked through the bulletins.
 
-#include "generator/backends.h"
-#include "generator/builtin_backend.h"
+#include "builtin/builtin_backend.h"
 
 #include <QTest>
 #include <functional>
@@ -44,7 +43,7 @@ private slots:
         ApplicationRef created = backend.CreateObject(WordApplicationClass());
         ApplicationRef attached = backend.GetObject("word.application");
         QCOMPARE(builtin::EngineApplicationOf(*attached), builtin::EngineApplicationOf(*created));
-        ApplicationRef second = MakeDefaultBackend()->CreateObject(WordApplicationClass());
+        ApplicationRef second = builtin::BuiltinBackend().CreateObject(WordApplicationClass());
         QVERIFY(builtin::EngineApplicationOf(*second) != builtin::EngineApplicationOf(*created));
         QCOMPARE(backend.applications().size(), std::size_t(1));
         QVERIFY(!backend.lastDocument());

@@ -6,7 +6,7 @@
 #include "engine/application.h"
 #include "engine/document.h"
 #include "generator/automation.h"
-#include "generator/builtin_backend.h"
+#include "builtin/builtin_backend.h"
 #include "generator/output_texts.h"
 #include "model/errors.h"
 #include "model/issue.h"

@@ -3,7 +3,7 @@
 // answering the boxes through ScriptedDialogs.
 
 #include "editions/edition.h"
-#include "generator/builtin_backend.h"
+#include "builtin/builtin_backend.h"
 #include "model/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form2.h"

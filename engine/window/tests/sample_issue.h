@@ -6,7 +6,7 @@
 #include "editions/contacts.h"
 #include "engine/document.h"
 #include "engine/window/pagelayout.h"
-#include "generator/builtin_backend.h"
+#include "builtin/builtin_backend.h"
 #include "generator/bulletin.h"
 #include "model/issue.h"
 

@@ -1,0 +1,190 @@
+// The bulletins typeset live in LibreOffice Writer: an office of the test's
+// own (headless, private profile) is started, attached to, broken and ended.
+// What Writer holds is read back over UNO and compared, paragraph by
+// paragraph, with what the built-in engine makes of the same issue.
+
+#include "builtin/builtin_backend.h"
+#include "editions/edition.h"
+#include "engine/application.h"
+#include "libreoffice/writer_backend.h"
+#include "writer_reader.h"
+
+#include <com/sun/star/util/XCloseable.hpp>
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <csignal>
+
+using namespace brevix;
+using namespace brevix::testing;
+
+namespace {
+
+Article A(const QString& title, const QString& source, const QString& body, const QString& category)
+{
+    return {title, source, body, category};
+}
+
+// Every category of both editions; quotes, empty fields, both kinds of line
+// end, a title long enough to leave no dashes, a character outside the BMP.
+QVector<Article> FullIssue()
+{
+    return {
+        A("经济运行“总体平稳”", "国家统计局", "前三季度运行平稳。\r\n第二段\"引号\"内容。", "宏观动向"),
+        A("公司签约", "", "签约仪式举行。\n单独换行的第二段。", "企业纵横"),
+        A("钢材价格", "市场周报", "", "市场动态"),
+        A("", "", "", "综合报道"),
+        A("采撷𠀀一则", "报刊", "内容𠀀在此。", "综信采撷"),
+        A("热点", "来源", "热点内容。", "热点关注"),
+        A("综览", "来源", "综览内容。", "信息综览"),
+        A("国内行业消息", "来源", "国内内容。", "国内行业"),
+        A(QString(30, u'长') + "的国际行业标题", "外电", "国际内容。", "国际行业"),
+    };
+}
+
+const OutputTexts Texts{"3", "45", "2026", "12", "7"};
+
+const Edition& EditionNamed(const QString& name) { return name == "Brevix" ? BrevixEdition() : Brevix2003Edition(); }
+
+bool ProcessRuns(qint64 pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0; }
+
+} // namespace
+
+class TestWriterBackend : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir profile_;
+    libreoffice::OfficeOptions options_;
+
+    // Every soffice of this test's profile, ended hard.
+    void killOffice()
+    {
+        QProcess::execute("pkill", {"-9", "-f", profile_.path()});
+        QTest::qWait(300);
+    }
+
+    std::unique_ptr<libreoffice::WriterBackend> backend() { return std::make_unique<libreoffice::WriterBackend>(options_); }
+
+    QStringList engineBulletin(const Edition& edition, const QVector<Article>& articles)
+    {
+        builtin::BuiltinBackend engineBackend;
+        edition.outputIssueToWord(engineBackend, articles, Texts, YieldFn());
+        const QStringList lines = DescribeEngine(*engineBackend.lastDocument());
+        for (const auto& app : engine::Application::all())
+            app->quit();
+        return lines;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (libreoffice::InstalledOffice({}).isEmpty())
+            QSKIP("LibreOffice is not installed");
+        options_.profileUrl = QUrl::fromLocalFile(profile_.filePath("profile")).toString();
+        options_.pipeName = "brevix-test-" + QString::number(QCoreApplication::applicationPid());
+        options_.headless = true;
+    }
+
+    void cleanupTestCase() { killOffice(); }
+
+    // No office: nothing to attach to. The office the backend starts stays
+    // with the document open after the run (the editor's now); a second
+    // backend attaches to it and, closing what it opened, leaves it running.
+    // An office the backend started is ended when it closes what it opened.
+    void obtainingTheOffice()
+    {
+        auto first = backend();
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, first->GetObject(word::WordApplicationClass()));
+        Brevix2003Edition().outputIssueToWord(*first, FullIssue(), Texts, YieldFn());
+        const auto office = first->office();
+        QVERIFY(office->startedByUs() && office->isAlive());
+        const auto document = first->lastDocument();
+        QVERIFY(document.is());
+
+        auto second = backend();
+        BrevixEdition().outputIssueToWord(*second, {}, Texts, YieldFn());
+        QVERIFY(!second->office()->startedByUs());
+        second->CloseWhatItOpened();
+        QVERIFY(second->office()->isAlive());
+        QVERIFY(!DescribeWriter(document).isEmpty()); // the first document is untouched and open
+
+        first.reset();
+        second.reset();
+        killOffice();
+        auto third = backend();
+        Brevix2003Edition().outputIssueToWord(*third, {}, Texts, YieldFn());
+        const qint64 pid = third->office()->processId();
+        QVERIFY(ProcessRuns(pid));
+        third->CloseWhatItOpened();
+        QVERIFY(!third->office()->isAlive());
+        QTRY_VERIFY(!ProcessRuns(pid));
+    }
+
+    void backendsAgree_data()
+    {
+        QTest::addColumn<QString>("edition");
+        QTest::addColumn<QVector<Article>>("articles");
+        for (const QString edition : {"Brevix2003", "Brevix"}) {
+            QTest::addRow("%s, every category", qPrintable(edition)) << edition << FullIssue();
+            QTest::addRow("%s, empty issue", qPrintable(edition)) << edition << QVector<Article>();
+        }
+    }
+
+    void backendsAgree()
+    {
+        QFETCH(QString, edition);
+        QFETCH(QVector<Article>, articles);
+        const QStringList expected = engineBulletin(EditionNamed(edition), articles);
+        auto writer = backend();
+        EditionNamed(edition).outputIssueToWord(*writer, articles, Texts, YieldFn());
+        const QStringList actual = DescribeWriter(writer->lastDocument());
+        // The shadow the backend kept is the engine's document too.
+        QCOMPARE(DescribeEngine(*writer->lastShadow()), expected);
+        for (qsizetype i = 0; i < std::min(actual.size(), expected.size()); ++i)
+            QCOMPARE(actual[i], expected[i]);
+        QCOMPARE(actual.size(), expected.size());
+        writer->CloseLastDocument();
+    }
+
+    // The editor closes the document, or the office dies, halfway through:
+    // the run ends with an error, and the next run works.
+    void faults_data()
+    {
+        QTest::addColumn<QString>("edition");
+        QTest::addColumn<bool>("kill");
+        for (const QString edition : {"Brevix2003", "Brevix"}) {
+            QTest::addRow("%s, document closed", qPrintable(edition)) << edition << false;
+            QTest::addRow("%s, office killed", qPrintable(edition)) << edition << true;
+        }
+    }
+
+    void faults()
+    {
+        QFETCH(QString, edition);
+        QFETCH(bool, kill);
+        auto writer = backend();
+        int yields = 0;
+        const YieldFn breakIt = [&] {
+            if (++yields != 3)
+                return;
+            if (kill) {
+                killOffice();
+            } else {
+                const css::uno::Reference<css::util::XCloseable> closeable(writer->lastDocument(), css::uno::UNO_QUERY_THROW);
+                closeable->close(true);
+            }
+        };
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, EditionNamed(edition).outputIssueToWord(*writer, FullIssue(), Texts, breakIt));
+        QVERIFY(yields >= 3);
+
+        auto next = backend();
+        EditionNamed(edition).outputIssueToWord(*next, FullIssue(), Texts, YieldFn());
+        QCOMPARE(DescribeWriter(next->lastDocument()), engineBulletin(EditionNamed(edition), FullIssue()));
+        next->CloseLastDocument();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWriterBackend)
+#include "test_writer_backend.moc"

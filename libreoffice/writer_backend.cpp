@@ -1,0 +1,844 @@
+#include "libreoffice/writer_backend.h"
+
+#include "engine/document.h"
+#include "engine/failures.h"
+#include "engine/keyboard.h"
+#include "generator/sendkeys.h"
+#include "libreoffice/writer_format.h"
+
+#include <com/sun/star/awt/InvalidateStyle.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/IllegalArgumentException.hpp>
+#include <com/sun/star/lang/XEventListener.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/style/BreakType.hpp>
+#include <com/sun/star/style/NumberingType.hpp>
+#include <com/sun/star/style/ParagraphAdjust.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/text/PageNumberType.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/view/XSelectionSupplier.hpp>
+#include <cppuhelper/implbase1.hxx>
+#include <rtl/ref.hxx>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <limits>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+
+namespace brevix::libreoffice {
+
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
+namespace {
+
+bool IsWordApplicationClass(const QString& className)
+{
+    return className.compare(word::WordApplicationClass(), Qt::CaseInsensitive) == 0;
+}
+
+bool ToBool(int value)
+{
+    if (value == word::True || value == 1)
+        return true;
+    if (value == word::False)
+        return false;
+    throw engine::ValueOutOfRange();
+}
+
+int ToPosition(long position)
+{
+    if (position < 0 || position > std::numeric_limits<int>::max())
+        throw RuntimeError::SubscriptOutOfRange();
+    return static_cast<int>(position);
+}
+
+css::beans::PropertyValue Property(const char* name, const Any& value)
+{
+    css::beans::PropertyValue p;
+    p.Name = rtl::OUString::createFromAscii(name);
+    p.Value = value;
+    return p;
+}
+
+css::uno::Sequence<css::beans::PropertyValue> Arguments(std::initializer_list<css::beans::PropertyValue> list)
+{
+    return css::uno::Sequence<css::beans::PropertyValue>(list.begin(), static_cast<sal_Int32>(list.size()));
+}
+
+struct Disposal : cppu::WeakImplHelper1<css::lang::XEventListener> {
+    std::atomic<bool> disposed{false};
+    void SAL_CALL disposing(const css::lang::EventObject&) override { disposed = true; }
+};
+
+} // namespace
+
+// One Writer document and its shadow.
+struct WriterDocument {
+    std::shared_ptr<Office> office;
+    std::shared_ptr<engine::Document> shadow;
+    Reference<css::text::XTextDocument> model;
+    Reference<css::text::XText> text;
+    Reference<css::text::XTextCursor> cursor;
+    Reference<css::beans::XMultiPropertySet> cursorProperties;
+    Reference<css::frame::XFrame> frame;
+    rtl::Reference<Disposal> disposal;
+    engine::Keyboard keyboard;
+    std::unordered_map<const engine::CharFormat*, PropertySet> charSets;
+    std::unordered_map<const engine::ParaFormat*, PropertySet> paraSets;
+    UnoCallStats* stats = nullptr;
+    // Where the cursor stands (shadow positions), while no text changed since.
+    std::optional<std::pair<int, int>> placed;
+    // Settings not yet copied to Writer: consecutive settings of one range
+    // (name, size, bold, colour of a heading) go over in one call.
+    std::optional<std::pair<int, int>> pendingChars;
+    std::optional<std::pair<int, int>> pendingParagraphs;
+    // Writer does not lay the document out while it is typeset; a screen
+    // refresh and the end of the run let it.
+    bool locked = false;
+
+    ~WriterDocument() { Unlock(); }
+
+    bool isGone() const { return !office->isAlive() || (disposal.is() && disposal->disposed); }
+
+    // Runs f, which talks to Writer, and turns what UNO throws into the
+    // errors the generators know.
+    template <typename F> auto uno(F&& f) -> decltype(f())
+    {
+        CheckOpen();
+        const UnoCallStats::Timer timer(*stats);
+        try {
+            return f();
+        } catch (const css::lang::IllegalArgumentException&) {
+            throw engine::ValueOutOfRange();
+        } catch (const css::lang::DisposedException&) {
+            if (!office->isAlive())
+                throw RuntimeError::Automation(QString());
+            throw engine::ObjectDeleted();
+        } catch (const css::uno::Exception& e) {
+            if (!office->isAlive())
+                throw RuntimeError::Automation(QString());
+            if (disposal.is() && disposal->disposed)
+                throw engine::ObjectDeleted();
+            throw RuntimeError::Automation(FromOU(e.Message));
+        }
+    }
+
+    void CheckOpen() const
+    {
+        if (!office->isAlive())
+            throw RuntimeError::Automation(QString());
+        if (disposal.is() && disposal->disposed)
+            throw engine::ObjectDeleted();
+    }
+
+    // Puts the cursor over Writer's part of the shadow's [start, end). With
+    // pending, shadow text [pending.first, pending.second) is not yet in Writer.
+    void Place(int start, int end, std::pair<int, int> pending = {-1, -1})
+    {
+        if (pending.first < 0 && placed == std::pair(start, end))
+            return;
+        placed.reset();
+        const QString& t = shadow->text();
+        const int last = static_cast<int>(t.size()) - 1; // Writer's end: before the final mark
+        start = std::min(start, last);
+        end = std::clamp(end, start, last);
+        const int after = pending.first >= 0 ? pending.second : end;
+        const int span = WriterLength(t, start, end);
+        uno([&] {
+            if (start <= last - after) {
+                cursor->gotoStart(false);
+                Move(WriterLength(t, 0, start), false, false);
+            } else {
+                cursor->gotoEnd(false);
+                Move(WriterLength(t, after, last), true, false);
+                if (span > 0) { // select towards the start
+                    Move(span, true, true);
+                    return;
+                }
+            }
+            Move(span, false, true);
+        });
+        if (pending.first < 0)
+            placed = std::pair(start, end);
+    }
+
+    void Move(int count, bool left, bool expand)
+    {
+        while (count > 0) {
+            const auto step = static_cast<sal_Int16>(std::min(count, 32767));
+            if (left)
+                cursor->goLeft(step, expand);
+            else
+                cursor->goRight(step, expand);
+            count -= step;
+        }
+    }
+
+    void WriteChars(int start, int end)
+    {
+        const QString& t = shadow->text();
+        shadow->forEachCharRun(start, end, [&](const engine::CharRun& run) {
+            if (WriterLength(t, run.start, run.end) == 0)
+                return;
+            auto [it, fresh] = charSets.try_emplace(run.format);
+            if (fresh)
+                it->second = CharProperties(*run.format);
+            Place(run.start, run.end);
+            uno([&] { cursorProperties->setPropertyValues(it->second.names, it->second.values); });
+        });
+    }
+
+    // Paragraph formats of shadow paragraphs first..last; equal neighbours go together.
+    void WriteParagraphs(int first, int last)
+    {
+        const QString& t = shadow->text();
+        for (int i = first; i <= last;) {
+            const engine::ParagraphInfo p = shadow->paragraph(i);
+            const bool breakBefore = p.markPosition > p.start && IsParagraphStartBreak(t, p.start);
+            int j = i;
+            while (j < last) {
+                const engine::ParagraphInfo q = shadow->paragraph(j + 1);
+                if (q.format != p.format || (q.markPosition > q.start && IsParagraphStartBreak(t, q.start)) || breakBefore)
+                    break;
+                ++j;
+            }
+            auto [it, fresh] = paraSets.try_emplace(p.format);
+            if (fresh) {
+                it->second = ParaProperties(*p.format, false);
+            }
+            PropertySet set = it->second;
+            if (breakBefore)
+                set = ParaProperties(*p.format, true);
+            Place(p.start, shadow->paragraph(j).markPosition);
+            uno([&] { cursorProperties->setPropertyValues(set.names, set.values); });
+            // A page break inside a paragraph is a paragraph of its own in Writer.
+            for (int k = p.start; k < shadow->paragraph(j).markPosition; ++k)
+                if (t[k] == QChar(engine::PageBreak) && !IsParagraphStartBreak(t, k)) {
+                    Place(k + 1, k + 1);
+                    uno([&] {
+                        Reference<css::beans::XPropertySet>(cursor, UNO_QUERY_THROW)
+                            ->setPropertyValue("BreakType", Any(css::style::BreakType_PAGE_BEFORE));
+                    });
+                }
+            i = j + 1;
+        }
+    }
+
+    void PushChars(int start, int end)
+    {
+        if (pendingChars && *pendingChars != std::pair(start, end))
+            Flush();
+        pendingChars = std::pair(start, end);
+    }
+
+    void PushParagraphs(int first, int last)
+    {
+        if (pendingParagraphs && *pendingParagraphs != std::pair(first, last))
+            Flush();
+        pendingParagraphs = std::pair(first, last);
+    }
+
+    void Flush()
+    {
+        const auto chars = std::exchange(pendingChars, std::nullopt);
+        const auto paragraphs = std::exchange(pendingParagraphs, std::nullopt);
+        if (chars)
+            WriteChars(chars->first, chars->second);
+        if (paragraphs)
+            WriteParagraphs(paragraphs->first, paragraphs->second);
+    }
+
+    void Lock()
+    {
+        if (!locked)
+            uno([&] { model->lockControllers(); });
+        locked = true;
+    }
+
+    // Also on the way out of a failed run: never throws.
+    void Unlock() noexcept
+    {
+        if (!locked)
+            return;
+        locked = false;
+        try {
+            if (office->isAlive() && !(disposal.is() && disposal->disposed))
+                model->unlockControllers();
+        } catch (const css::uno::Exception&) {
+        }
+    }
+
+    // Everything pending in Writer, laid out.
+    void Settle()
+    {
+        Flush();
+        Unlock();
+    }
+
+    // After the shadow took [at, at + count): the same text into Writer, formatted as the shadow has it.
+    void Inserted(int at, int count)
+    {
+        if (count <= 0)
+            return;
+        const QString& t = shadow->text();
+        const QString add = WriterText(t, at, at + count);
+        if (!add.isEmpty()) {
+            Place(at, at, {at, at + count});
+            uno([&] { text->insertString(Reference<css::text::XTextRange>(cursor.get()), ToOU(add), false); });
+        }
+        PushChars(at, at + count);
+        if (QStringView(t).mid(at, count).contains(QChar(engine::ParagraphMark))
+            || QStringView(t).mid(at, count).contains(QChar(engine::PageBreak)))
+            PushParagraphs(shadow->paragraphIndexAt(at), shadow->paragraphIndexAt(at + count));
+    }
+
+    void PushRange(int start, int end, bool chars, bool paragraphs)
+    {
+        if (chars)
+            PushChars(start, end);
+        if (paragraphs) {
+            const int first = shadow->paragraphIndexAt(start);
+            const int last = end > start ? shadow->paragraphIndexAt(end - 1) : first;
+            PushParagraphs(first, last);
+        }
+    }
+
+    Reference<css::awt::XWindow> Window()
+    {
+        return uno([&] { return frame.is() ? frame->getContainerWindow() : Reference<css::awt::XWindow>(); });
+    }
+
+    void PushPageNumbers()
+    {
+        Flush();
+        placed.reset();
+        const engine::PageNumbers numbers = shadow->pageNumbers();
+        uno([&] {
+            const Reference<css::style::XStyleFamiliesSupplier> families(model, UNO_QUERY_THROW);
+            const Reference<css::container::XNameAccess> pageStyles(
+                families->getStyleFamilies()->getByName("PageStyles"), UNO_QUERY_THROW);
+            cursor->gotoStart(false);
+            rtl::OUString styleName;
+            Reference<css::beans::XPropertySet>(cursor, UNO_QUERY_THROW)->getPropertyValue("PageStyleName") >>= styleName;
+            const Reference<css::beans::XPropertySet> style(pageStyles->getByName(styleName), UNO_QUERY_THROW);
+            style->setPropertyValue("FooterIsOn", Any(numbers.on));
+            if (!numbers.on)
+                return;
+            // The body keeps its bottom margin; the footer sits in it, its
+            // distance from the page's edge as the engine lays it out.
+            const engine::PageSetup& page = shadow->pageSetup();
+            style->setPropertyValue("BottomMargin", Any(TwipsToHmm(page.footerTwips)));
+            style->setPropertyValue("FooterIsDynamicHeight", Any(false));
+            style->setPropertyValue("FooterBodyDistance", Any(sal_Int32(0)));
+            style->setPropertyValue("FooterHeight", Any(TwipsToHmm(page.bottomTwips - page.footerTwips)));
+            const Reference<css::text::XText> footer(style->getPropertyValue("FooterText"), UNO_QUERY_THROW);
+            footer->setString(rtl::OUString());
+            const Reference<css::lang::XMultiServiceFactory> factory(model, UNO_QUERY_THROW);
+            const Reference<css::beans::XPropertySet> field(
+                factory->createInstance("com.sun.star.text.TextField.PageNumber"), UNO_QUERY_THROW);
+            field->setPropertyValue("NumberingType", Any(css::style::NumberingType::ARABIC));
+            field->setPropertyValue("SubType", Any(css::text::PageNumberType_CURRENT));
+            footer->insertTextContent(footer->getEnd(), Reference<css::text::XTextContent>(field, UNO_QUERY_THROW), false);
+            const auto adjust = numbers.alignment == engine::Alignment::Center ? css::style::ParagraphAdjust_CENTER
+                : numbers.alignment == engine::Alignment::Left                 ? css::style::ParagraphAdjust_LEFT
+                                                                               : css::style::ParagraphAdjust_RIGHT;
+            Reference<css::beans::XPropertySet>(footer->createTextCursor(), UNO_QUERY_THROW)
+                ->setPropertyValue("ParaAdjust", Any(static_cast<sal_Int16>(adjust)));
+        });
+    }
+
+    void PushPageSetup()
+    {
+        const engine::PageSetup& page = shadow->pageSetup();
+        uno([&] {
+            const Reference<css::style::XStyleFamiliesSupplier> families(model, UNO_QUERY_THROW);
+            const Reference<css::container::XNameAccess> pageStyles(
+                families->getStyleFamilies()->getByName("PageStyles"), UNO_QUERY_THROW);
+            rtl::OUString styleName;
+            Reference<css::beans::XPropertySet>(cursor, UNO_QUERY_THROW)->getPropertyValue("PageStyleName") >>= styleName;
+            const Reference<css::beans::XMultiPropertySet> style(pageStyles->getByName(styleName), UNO_QUERY_THROW);
+            const PropertySet set = Sorted({{"BottomMargin", Any(TwipsToHmm(page.bottomTwips))},
+                                            {"Height", Any(TwipsToHmm(page.heightTwips))},
+                                            {"LeftMargin", Any(TwipsToHmm(page.leftTwips))},
+                                            {"RightMargin", Any(TwipsToHmm(page.rightTwips))},
+                                            {"TopMargin", Any(TwipsToHmm(page.topTwips))},
+                                            {"Width", Any(TwipsToHmm(page.widthTwips))}});
+            style->setPropertyValues(set.names, set.values);
+        });
+    }
+};
+
+struct WriterBackend::State {
+    OfficeOptions options;
+    std::shared_ptr<Office> office;
+    std::shared_ptr<WriterDocument> last; // kept for the headless command's export
+    std::weak_ptr<WriterDocument> active;
+    std::vector<std::weak_ptr<WriterDocument>> documents;
+    bool visible = false;
+    UnoCallStats stats;
+};
+
+namespace {
+
+using DocPtr = std::shared_ptr<WriterDocument>;
+
+class FontImpl : public word::Font {
+public:
+    FontImpl(DocPtr doc, std::shared_ptr<engine::Range> range) : doc_(std::move(doc)), range_(std::move(range)) {}
+    void put_Name(const QString& name) override { set([&] { range_->setFontName(name); }); }
+    void put_Size(float points) override { set([&] { range_->setFontSize(points); }); }
+    void put_Bold(int value) override { set([&] { range_->setBold(ToBool(value)); }); }
+    void put_ColorIndex(int value) override { set([&] { range_->setColorIndex(value); }); }
+    void put_Underline(int value) override { set([&] { range_->setUnderline(value); }); }
+
+private:
+    template <typename F> void set(F&& f)
+    {
+        doc_->CheckOpen();
+        f();
+        doc_->PushChars(range_->start(), range_->end());
+    }
+    DocPtr doc_;
+    std::shared_ptr<engine::Range> range_;
+};
+
+class ParagraphsImpl : public word::Paragraphs {
+public:
+    ParagraphsImpl(DocPtr doc, std::shared_ptr<engine::Range> range) : doc_(std::move(doc)), range_(std::move(range)) {}
+    void put_Alignment(int value) override
+    {
+        doc_->CheckOpen();
+        if (value < word::wdAlignParagraphLeft || value > word::wdAlignParagraphJustify)
+            throw engine::ValueOutOfRange();
+        range_->setAlignment(static_cast<engine::Alignment>(value));
+        doc_->PushRange(range_->start(), range_->end(), false, true);
+    }
+
+private:
+    DocPtr doc_;
+    std::shared_ptr<engine::Range> range_;
+};
+
+class ParagraphFormatImpl : public word::ParagraphFormat {
+public:
+    ParagraphFormatImpl(DocPtr doc, std::shared_ptr<engine::Range> range) : doc_(std::move(doc)), range_(std::move(range)) {}
+    void put_LineSpacingRule(int value) override
+    {
+        set([&] {
+            if (value < 0 || value > 5)
+                throw engine::ValueOutOfRange();
+            range_->setLineSpacingRule(static_cast<engine::LineSpacingRule>(value));
+        });
+    }
+    void put_LineSpacing(float points) override { set([&] { range_->setLineSpacing(points); }); }
+    void put_FirstLineIndent(float points) override { set([&] { range_->setFirstLineIndent(points); }); }
+    void put_LeftIndent(float points) override { set([&] { range_->setLeftIndent(points); }); }
+
+private:
+    template <typename F> void set(F&& f)
+    {
+        doc_->CheckOpen();
+        f();
+        doc_->PushRange(range_->start(), range_->end(), false, true);
+    }
+    DocPtr doc_;
+    std::shared_ptr<engine::Range> range_;
+};
+
+// Text border or paragraph border: the shadow decides; both are copied.
+class BordersImpl : public word::Borders {
+public:
+    BordersImpl(DocPtr doc, std::shared_ptr<engine::Range> range) : doc_(std::move(doc)), range_(std::move(range)) {}
+    void put_OutsideLineStyle(int value) override { set([&] { range_->setBorderStyle(value); }); }
+    void put_OutsideLineWidth(int value) override { set([&] { range_->setBorderWidth(value); }); }
+    void put_OutsideColorIndex(int value) override { set([&] { range_->setBorderColorIndex(value); }); }
+
+private:
+    template <typename F> void set(F&& f)
+    {
+        doc_->CheckOpen();
+        f();
+        doc_->PushRange(range_->start(), range_->end(), true, true);
+    }
+    DocPtr doc_;
+    std::shared_ptr<engine::Range> range_;
+};
+
+class RangeImpl : public word::Range {
+public:
+    RangeImpl(DocPtr doc, std::shared_ptr<engine::Range> range) : doc_(std::move(doc)), range_(std::move(range)) {}
+
+    long get_Start() override { doc_->CheckOpen(); return range_->start(); }
+    void put_Start(long position) override { doc_->CheckOpen(); range_->setStart(ToPosition(position)); }
+    long get_End() override { doc_->CheckOpen(); return range_->end(); }
+    void InsertAfter(const QString& text) override
+    {
+        doc_->CheckOpen();
+        doc_->Flush(); // pending positions are those before the insertion
+        const int length = doc_->shadow->length();
+        const int at = std::min(range_->end(), length - 1);
+        range_->insertAfter(text);
+        doc_->Inserted(at, doc_->shadow->length() - length);
+    }
+    void Collapse(int direction) override
+    {
+        doc_->CheckOpen();
+        if (direction != word::wdCollapseEnd && direction != word::wdCollapseStart)
+            throw engine::ValueOutOfRange();
+        range_->collapse(direction == word::wdCollapseEnd);
+    }
+    void InsertBreak(int type) override
+    {
+        doc_->CheckOpen();
+        doc_->Flush();
+        const int length = doc_->shadow->length();
+        const int at = std::min(range_->end(), length - 1);
+        if (type == word::wdPageBreak)
+            range_->insertPageBreak();
+        else if (type == 6) // wdLineBreak
+            range_->insertAfter(QStringView(u"\v"));
+        else
+            throw engine::ValueOutOfRange();
+        doc_->Inserted(at, doc_->shadow->length() - length);
+    }
+    void Select() override
+    {
+        doc_->CheckOpen();
+        range_->select();
+        doc_->Flush();
+        doc_->Place(range_->start(), range_->end());
+        doc_->uno([&] {
+            const Reference<css::view::XSelectionSupplier> selection(doc_->model->getCurrentController(), UNO_QUERY);
+            if (selection.is())
+                selection->select(Any(doc_->cursor));
+        });
+    }
+    word::FontRef get_Font() override { doc_->CheckOpen(); return std::make_shared<FontImpl>(doc_, range_); }
+    word::ParagraphsRef get_Paragraphs() override
+    {
+        doc_->CheckOpen();
+        return std::make_shared<ParagraphsImpl>(doc_, range_);
+    }
+    word::ParagraphFormatRef get_ParagraphFormat() override
+    {
+        doc_->CheckOpen();
+        return std::make_shared<ParagraphFormatImpl>(doc_, range_);
+    }
+    word::BordersRef get_Borders() override { doc_->CheckOpen(); return std::make_shared<BordersImpl>(doc_, range_); }
+
+private:
+    DocPtr doc_;
+    std::shared_ptr<engine::Range> range_;
+};
+
+class DocumentImpl : public word::Document {
+public:
+    DocumentImpl(DocPtr doc, std::shared_ptr<WriterBackend::State> state) : doc_(std::move(doc)), state_(std::move(state)) {}
+    // The run is over (or given up): what is pending goes over, and Writer lays the document out.
+    ~DocumentImpl() override
+    {
+        try {
+            if (!doc_->isGone())
+                doc_->Flush();
+        } catch (const RuntimeError&) {
+        }
+        doc_->Unlock();
+    }
+
+    word::RangeRef Range(long start, long end) override
+    {
+        doc_->CheckOpen();
+        return std::make_shared<RangeImpl>(doc_, doc_->shadow->range(ToPosition(start), ToPosition(end)));
+    }
+    void Activate() override
+    {
+        doc_->Settle();
+        const auto window = doc_->Window();
+        doc_->uno([&] {
+            doc_->frame->activate();
+            if (window.is())
+                window->setFocus();
+        });
+        state_->active = doc_;
+    }
+    void Select() override
+    {
+        doc_->CheckOpen();
+        doc_->shadow->selectAll();
+        doc_->Settle();
+        doc_->placed.reset();
+        doc_->uno([&] {
+            doc_->cursor->gotoStart(false);
+            doc_->cursor->gotoEnd(true);
+            const Reference<css::view::XSelectionSupplier> selection(doc_->model->getCurrentController(), UNO_QUERY);
+            if (selection.is())
+                selection->select(Any(doc_->cursor));
+        });
+    }
+
+private:
+    DocPtr doc_;
+    std::shared_ptr<WriterBackend::State> state_;
+};
+
+class DocumentsImpl : public word::Documents {
+public:
+    DocumentsImpl(std::shared_ptr<Office> office, std::shared_ptr<WriterBackend::State> state)
+        : office_(std::move(office)), state_(std::move(state)) {}
+
+    word::DocumentRef Add() override
+    {
+        auto doc = std::make_shared<WriterDocument>();
+        doc->office = office_;
+        doc->stats = &state_->stats;
+        doc->shadow = std::make_shared<engine::Document>();
+        doc->uno([&] {
+            const Reference<css::frame::XComponentLoader> loader(office_->desktop(), UNO_QUERY_THROW);
+            // Like a new document of an automated word processor, it shows
+            // once the application is made visible.
+            const bool hidden = !state_->visible || state_->options.headless;
+            const auto arguments = Arguments({Property("Hidden", Any(hidden))});
+            doc->model.set(loader->loadComponentFromURL("private:factory/swriter", "_blank", 0, arguments), UNO_QUERY);
+            if (!doc->model.is())
+                throw RuntimeError::CannotCreateObject();
+            doc->disposal = new Disposal;
+            doc->model->addEventListener(Reference<css::lang::XEventListener>(doc->disposal.get()));
+            doc->text = doc->model->getText();
+            doc->cursor = doc->text->createTextCursor();
+            doc->cursorProperties.set(doc->cursor, UNO_QUERY_THROW);
+            const Reference<css::frame::XController> controller = doc->model->getCurrentController();
+            if (controller.is())
+                doc->frame = controller->getFrame();
+        });
+        // Writer's new document takes the engine's page and the formats of its empty paragraph.
+        doc->PushPageSetup();
+        doc->Lock();
+        doc->PushParagraphs(0, 0);
+        state_->documents.push_back(doc);
+        state_->last = doc;
+        state_->active = doc;
+        return std::make_shared<DocumentImpl>(std::move(doc), state_);
+    }
+
+private:
+    std::shared_ptr<Office> office_;
+    std::shared_ptr<WriterBackend::State> state_;
+};
+
+class ApplicationImpl : public word::Application {
+public:
+    ApplicationImpl(std::shared_ptr<Office> office, std::shared_ptr<WriterBackend::State> state)
+        : office_(std::move(office)), state_(std::move(state)) {}
+
+    word::DocumentsRef get_Documents() override
+    {
+        check();
+        return std::make_shared<DocumentsImpl>(office_, state_);
+    }
+    void put_Visible(bool visible) override
+    {
+        check();
+        state_->visible = visible;
+        if (state_->options.headless)
+            return;
+        for (const auto& weak : state_->documents)
+            if (const auto doc = weak.lock(); doc && !doc->isGone()) {
+                doc->Flush();
+                const auto window = doc->Window();
+                doc->uno([&] {
+                    if (window.is())
+                        window->setVisible(visible);
+                });
+            }
+    }
+    void ScreenRefresh() override
+    {
+        check();
+        const auto doc = state_->active.lock();
+        if (!doc || doc->isGone() || !state_->visible)
+            return;
+        // Laid out and painted now, then held again for the next stretch.
+        doc->Settle();
+        const auto window = doc->Window();
+        doc->uno([&] {
+            const Reference<css::awt::XWindowPeer> peer(window, UNO_QUERY);
+            if (peer.is())
+                peer->invalidate(css::awt::InvalidateStyle::UPDATE | css::awt::InvalidateStyle::CHILDREN);
+        });
+        doc->Lock();
+    }
+    void Activate() override
+    {
+        check();
+        const auto doc = state_->active.lock();
+        if (!doc || doc->isGone() || state_->options.headless)
+            return;
+        const auto window = doc->Window();
+        doc->uno([&] {
+            const Reference<css::awt::XTopWindow> top(window, UNO_QUERY);
+            if (top.is())
+                top->toFront();
+            if (window.is())
+                window->setFocus();
+        });
+    }
+
+private:
+    void check() const
+    {
+        if (!office_->isAlive())
+            throw RuntimeError::Automation(QString());
+    }
+    std::shared_ptr<Office> office_;
+    std::shared_ptr<WriterBackend::State> state_;
+};
+
+class GlobalImpl : public word::Global {
+public:
+    float InchesToPoints(float inches) override { return inches * 72.0f; }
+};
+
+// The keystroke phase, read by the shadow's keyboard and carried out in Writer.
+class WriterKeySender : public word::KeySender {
+public:
+    explicit WriterKeySender(std::shared_ptr<WriterBackend::State> state) : state_(std::move(state)) {}
+    void SendKeys(const QString& keys, bool /*wait: done when this returns*/) override
+    {
+        const QVector<engine::KeyStroke> strokes = ParseSendKeys(keys);
+        const auto doc = state_->active.lock();
+        if (!doc)
+            return;
+        doc->CheckOpen();
+        doc->Flush();
+        const std::uint64_t revision = doc->shadow->revision();
+        const engine::PageNumbers numbers = doc->shadow->pageNumbers();
+        for (const engine::KeyStroke& stroke : strokes)
+            doc->keyboard.press(stroke, doc->shadow.get());
+        if (doc->shadow->revision() == revision)
+            return;
+        const engine::Selection selection = doc->shadow->selection();
+        doc->WriteChars(selection.start, selection.end);
+        if (!(doc->shadow->pageNumbers() == numbers))
+            doc->PushPageNumbers();
+    }
+
+private:
+    std::shared_ptr<WriterBackend::State> state_;
+};
+
+} // namespace
+
+WriterBackend::WriterBackend(OfficeOptions options)
+    : state_(std::make_shared<State>()), keys_(std::make_unique<WriterKeySender>(state_))
+{
+    state_->options = std::move(options);
+}
+
+WriterBackend::~WriterBackend() = default;
+
+word::ApplicationRef WriterBackend::Make(std::shared_ptr<Office> office)
+{
+    state_->office = office;
+    // An office that runs shows its windows; one started for us shows the
+    // document once told to.
+    return std::make_shared<ApplicationImpl>(std::move(office), state_);
+}
+
+word::ApplicationRef WriterBackend::GetObject(const QString& className)
+{
+    if (!IsWordApplicationClass(className))
+        throw RuntimeError::CannotCreateObject();
+    auto office = state_->office && state_->office->isAlive() ? state_->office : Office::Attach(state_->options);
+    if (!office)
+        throw RuntimeError::CannotCreateObject();
+    return Make(std::move(office));
+}
+
+word::ApplicationRef WriterBackend::CreateObject(const QString& className)
+{
+    if (!IsWordApplicationClass(className))
+        throw RuntimeError::CannotCreateObject();
+    // One office serves a profile: a second start reaches the first.
+    auto office = state_->office && state_->office->isAlive() ? state_->office : Office::Obtain(state_->options);
+    return Make(std::move(office));
+}
+
+word::GlobalRef WriterBackend::CreateGlobal() { return std::make_shared<GlobalImpl>(); }
+
+word::KeySender& WriterBackend::Keys() { return *keys_; }
+
+QByteArray WriterBackend::ExportLastDocument(const QString& format)
+{
+    const auto doc = state_->last;
+    if (!doc)
+        throw RuntimeError::CannotCreateObject();
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        throw RuntimeError::PathNotFound();
+    const QString path = dir.filePath(QStringLiteral("bulletin.") + format);
+    doc->Settle();
+    const char* filter = format == u"pdf" ? "writer_pdf_Export" : "MS Word 2007 XML";
+    doc->uno([&] {
+        const Reference<css::frame::XStorable> storable(doc->model, UNO_QUERY_THROW);
+        const auto arguments = Arguments(
+            {Property("FilterName", Any(rtl::OUString::createFromAscii(filter))), Property("Overwrite", Any(true))});
+        storable->storeToURL(ToOU(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)), arguments);
+    });
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw RuntimeError::FileNotFound();
+    return file.readAll();
+}
+
+void WriterBackend::CloseLastDocument()
+{
+    if (const auto doc = state_->last; doc && !doc->isGone()) {
+        doc->Unlock();
+        try {
+            const Reference<css::util::XCloseable> closeable(doc->model, UNO_QUERY);
+            if (closeable.is())
+                closeable->close(true);
+        } catch (const css::uno::Exception&) {
+            // Gone already, or the office refuses: nothing of ours to lose.
+        }
+    }
+}
+
+void WriterBackend::CloseWhatItOpened()
+{
+    CloseLastDocument();
+    if (state_->office)
+        state_->office->EndIfOurs();
+}
+
+std::shared_ptr<Office> WriterBackend::office() const { return state_->office; }
+
+css::uno::Reference<css::text::XTextDocument> WriterBackend::lastDocument() const
+{
+    const auto doc = state_->last;
+    return doc ? doc->model : nullptr;
+}
+
+std::shared_ptr<engine::Document> WriterBackend::lastShadow() const
+{
+    const auto doc = state_->last;
+    return doc ? doc->shadow : nullptr;
+}
+
+const UnoCallStats& WriterBackend::unoCalls() const { return state_->stats; }
+
+} // namespace brevix::libreoffice
