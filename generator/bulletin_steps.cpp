@@ -119,7 +119,7 @@ void BulletinSteps::Create()
 // the run under either policy.
 void BulletinSteps::StartDocument()
 {
-    doc_ = app().get_Documents()->Add();
+    doc_ = Deref(app().get_Documents()).Add();
     if (!doc_)
         throw ObjectNotSet();
     range_ = doc_->Range(0, 0);
@@ -159,12 +159,12 @@ void BulletinSteps::Collapse()
 
 void BulletinSteps::FontName(const QString& name)
 {
-    step([&] { range().get_Font()->put_Name(name); });
+    step([&] { Deref(range().get_Font()).put_Name(name); });
 }
 
 void BulletinSteps::FontSize(float points)
 {
-    step([&] { range().get_Font()->put_Size(points); });
+    step([&] { Deref(range().get_Font()).put_Size(points); });
 }
 
 void BulletinSteps::Font(const QString& name, float points)
@@ -190,41 +190,41 @@ void BulletinSteps::TitleFont()
 
 void BulletinSteps::FontBold()
 {
-    step([&] { range().get_Font()->put_Bold(word::True); });
+    step([&] { Deref(range().get_Font()).put_Bold(word::True); });
 }
 
 void BulletinSteps::FontColor(int colorIndex)
 {
-    step([&] { range().get_Font()->put_ColorIndex(colorIndex); });
+    step([&] { Deref(range().get_Font()).put_ColorIndex(colorIndex); });
 }
 
 void BulletinSteps::FontUnderline(int underline)
 {
-    step([&] { range().get_Font()->put_Underline(underline); });
+    step([&] { Deref(range().get_Font()).put_Underline(underline); });
 }
 
 void BulletinSteps::Align(int alignment)
 {
-    step([&] { range().get_Paragraphs()->put_Alignment(alignment); });
+    step([&] { Deref(range().get_Paragraphs()).put_Alignment(alignment); });
 }
 
 void BulletinSteps::ExactSpacing(float points)
 {
-    step([&] { range().get_ParagraphFormat()->put_LineSpacingRule(word::wdLineSpaceExactly); });
-    step([&] { range().get_ParagraphFormat()->put_LineSpacing(points); });
+    step([&] { Deref(range().get_ParagraphFormat()).put_LineSpacingRule(word::wdLineSpaceExactly); });
+    step([&] { Deref(range().get_ParagraphFormat()).put_LineSpacing(points); });
 }
 
 void BulletinSteps::HangingIndent()
 {
-    step([&] { range().get_ParagraphFormat()->put_FirstLineIndent(global().InchesToPoints(-0.3f)); });
-    step([&] { range().get_ParagraphFormat()->put_LeftIndent(global().InchesToPoints(0.3f)); });
+    step([&] { Deref(range().get_ParagraphFormat()).put_FirstLineIndent(global().InchesToPoints(-0.3f)); });
+    step([&] { Deref(range().get_ParagraphFormat()).put_LeftIndent(global().InchesToPoints(0.3f)); });
 }
 
 void BulletinSteps::Border()
 {
-    step([&] { range().get_Borders()->put_OutsideLineStyle(word::wdLineStyleDouble); });
-    step([&] { range().get_Borders()->put_OutsideColorIndex(word::wdViolet); });
-    step([&] { range().get_Borders()->put_OutsideLineWidth(word::wdLineWidth050pt); });
+    step([&] { Deref(range().get_Borders()).put_OutsideLineStyle(word::wdLineStyleDouble); });
+    step([&] { Deref(range().get_Borders()).put_OutsideColorIndex(word::wdViolet); });
+    step([&] { Deref(range().get_Borders()).put_OutsideLineWidth(word::wdLineWidth050pt); });
 }
 
 void BulletinSteps::SelectRange()

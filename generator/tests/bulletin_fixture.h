@@ -23,6 +23,12 @@ struct CallLog {
     QString inserted; // every InsertAfter and page break that succeeded
     std::function<bool(const QString&)> fails;
     int failed = 0;
+    QString missing; // the object ("Font", "Documents" …) every getter of it returns as nothing
+
+    template <typename T> std::shared_ptr<T> give(const QString& object, std::shared_ptr<T> made) const
+    {
+        return object == missing ? nullptr : made;
+    }
 
     void record(const QString& call)
     {
@@ -63,10 +69,13 @@ struct FakeRange : word::Range, Logged {
     void Collapse(int direction) override { set("Range.Collapse", direction); start = end; }
     void InsertBreak(int type) override { set("Range.InsertBreak", type); insert("\f"); }
     void Select() override { log.record("Range.Select"); }
-    word::FontRef get_Font() override { return std::make_shared<FakeFormat>(log); }
-    word::ParagraphsRef get_Paragraphs() override { return std::make_shared<FakeFormat>(log); }
-    word::ParagraphFormatRef get_ParagraphFormat() override { return std::make_shared<FakeFormat>(log); }
-    word::BordersRef get_Borders() override { return std::make_shared<FakeFormat>(log); }
+    word::FontRef get_Font() override { return log.give<word::Font>("Font", std::make_shared<FakeFormat>(log)); }
+    word::ParagraphsRef get_Paragraphs() override { return log.give<word::Paragraphs>("Paragraphs", std::make_shared<FakeFormat>(log)); }
+    word::ParagraphFormatRef get_ParagraphFormat() override
+    {
+        return log.give<word::ParagraphFormat>("ParagraphFormat", std::make_shared<FakeFormat>(log));
+    }
+    word::BordersRef get_Borders() override { return log.give<word::Borders>("Borders", std::make_shared<FakeFormat>(log)); }
     void insert(const QString& text) { log.inserted += text; end += long(text.size()); }
     long start = 0;
     long end = 0;
@@ -100,7 +109,7 @@ struct FakeApplication : word::Application, Logged {
     word::DocumentsRef get_Documents() override
     {
         log.record("Application.Documents " + name);
-        return std::make_shared<FakeDocuments>(log);
+        return log.give<FakeDocuments>("Documents", std::make_shared<FakeDocuments>(log));
     }
     void put_Visible(bool visible) override { set("Visible", visible); }
     void ScreenRefresh() override { log.record("ScreenRefresh"); }

@@ -82,6 +82,18 @@ private slots:
         QVERIFY(backend.log.calls.contains("Document.Select"));
     }
 
+    // A call that gives no object fails as a variable never set (91): the
+    // step is skipped, and without a document the run ends.
+    void objectsThatAreNotThere()
+    {
+        for (const QString missing : {"Font", "Paragraphs", "ParagraphFormat", "Borders", "Documents"}) {
+            FakeBackend backend;
+            backend.log.missing = missing;
+            QVERIFY2(Run(backend, Current, EveryCategory()) == (missing == "Documents" ? 91 : 0), qPrintable(missing));
+            QCOMPARE(backend.log.calls.last(), "release Application created");
+        }
+    }
+
     // Failures scattered among calls that work never add up to giving up,
     // however many there are.
     void scatteredFailuresNeverEndTheRun()
