@@ -194,11 +194,12 @@ struct WriterDocument {
         shadow->forEachCharRun(start, end, [&](const engine::CharRun& run) {
             if (WriterLength(t, run.start, run.end) == 0)
                 return;
-            auto [it, fresh] = charSets.try_emplace(run.format);
-            if (fresh)
-                it->second = CharProperties(*run.format);
+            auto found = charSets.find(run.format);
+            if (found == charSets.end())
+                found = charSets.emplace(run.format, CharProperties(*run.format)).first;
+            const PropertySet& set = found->second;
             Place(run.start, run.end);
-            uno([&] { cursorProperties->setPropertyValues(it->second.names, it->second.values); });
+            uno([&] { cursorProperties->setPropertyValues(set.names, set.values); });
         });
     }
 
@@ -216,13 +217,10 @@ struct WriterDocument {
                     break;
                 ++j;
             }
-            auto [it, fresh] = paraSets.try_emplace(p.format);
-            if (fresh) {
-                it->second = ParaProperties(*p.format, false);
-            }
-            PropertySet set = it->second;
-            if (breakBefore)
-                set = ParaProperties(*p.format, true);
+            auto found = paraSets.find(p.format);
+            if (found == paraSets.end())
+                found = paraSets.emplace(p.format, ParaProperties(*p.format, false)).first;
+            const PropertySet set = breakBefore ? ParaProperties(*p.format, true) : found->second;
             Place(p.start, shadow->paragraph(j).markPosition);
             uno([&] { cursorProperties->setPropertyValues(set.names, set.values); });
             // A page break inside a paragraph is a paragraph of its own in Writer.

@@ -7,6 +7,7 @@ packages=(
   g++ clang libclang-rt-14-dev cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libicu-dev libzip-dev
+  libreoffice-dev libreoffice-writer
   fonts-arphic-ukai fonts-arphic-uming fonts-wqy-zenhei fonts-wqy-microhei fonts-noto-cjk fonts-liberation
   fontconfig xvfb xauth poppler-utils
 )
