@@ -85,6 +85,7 @@ public:
     // Counters: refresh requests received, and repaints they caused.
     int refreshRequests() const { return refreshRequests_; }
     int refreshRepaints() const { return refreshRepaints_; }
+    bool refreshPending() const { return refreshTimer_.isActive(); }
 
     // Commands. Each reports its own failure in an error box and returns
     // whether it was done.
