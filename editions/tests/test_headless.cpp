@@ -6,7 +6,7 @@
 #include "engine/tests/zip_parts.h"
 #include "model/filename.h"
 #include "model/issuefile.h"
-#include "model/tests/failing_writes.h"
+#include "model/tests/files.h"
 #include "engine/tests/golden.h"
 
 #include <QRandomGenerator>

@@ -3,7 +3,7 @@
 #include "composer_fixture.h"
 #include "engine/tests/golden.h"
 #include "model/issuefile.h"
-#include "model/tests/failing_writes.h"
+#include "model/tests/files.h"
 #include "ui/composer.h"
 
 #include <QFile>

@@ -13,7 +13,7 @@
 #include "engine/window/fonts.h"
 #include "engine/window/viewhost.h"
 #include "model/issuefile.h"
-#include "model/tests/failing_writes.h"
+#include "model/tests/files.h"
 #include "sample_issue.h"
 
 #include <QAccessible>
