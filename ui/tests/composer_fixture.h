@@ -89,12 +89,13 @@ struct Composer {
         clickLine(row);
         click(command);
     }
-    // The texts of the boxes shown so far.
-    QStringList texts() const
+    // The boxes shown so far: their texts, or with title, icon and buttons.
+    QStringList texts(bool whole = false) const
     {
         QStringList result;
         for (const auto& shown : dialogs.shown)
-            result << shown.text;
+            result << (whole ? QString("%1 (%2, icon %3, buttons %4)").arg(shown.text, shown.title).arg(int(shown.icon)).arg(int(shown.buttons))
+                             : shown.text);
         return result;
     }
 
