@@ -42,10 +42,10 @@ inline bool AccessibleAction(QWidget* control, const QString& action)
     return true;
 }
 
-// Title, source and body (line breaks as CR LF) of an entry area.
+// Title, source and body (line breaks as CR LF) of an entry area, and the option chosen.
 inline QStringList EntryTexts(const EntryFields& fields)
 {
-    return {fields.txtTitle->text(), fields.txtSource->text(), fields.rtxtWord->body()};
+    return {fields.txtTitle->text(), fields.txtSource->text(), fields.rtxtWord->body(), QString::number(fields.famClass->selected())};
 }
 
 struct Composer {
