@@ -80,8 +80,7 @@ private slots:
 
         // Characters outside the code page come back as "?", one per character.
         const QVector<Article> foreign{{QStringLiteral("笑😀ㄱ"), {}, QStringLiteral("€"), {}}};
-        QCOMPARE(read(written(foreign))[0].title, QStringLiteral("笑??"));
-        QCOMPARE(read(written(foreign))[0].content, QStringLiteral("€"));
+        QCOMPARE(read(written(foreign)), (QVector<Article>{{QStringLiteral("笑??"), {}, QStringLiteral("€"), {}}}));
     }
 
     void badFilesLoadNothing_data()
