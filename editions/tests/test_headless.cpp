@@ -6,7 +6,7 @@
 #include "engine/tests/zip_parts.h"
 #include "model/filename.h"
 #include "model/issuefile.h"
-#include "model/tests/failing_writes.h"
+#include "model/tests/files.h"
 #include "engine/tests/golden.h"
 
 #include <QRandomGenerator>
@@ -39,14 +39,6 @@ QString Stderr(const std::function<void()>& run)
     return QString::fromUtf8(file.readAll());
 }
 
-QString WriteIssueFile(const QString& path, const QVector<Article>& articles)
-{
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        WriteIssue(articles, file);
-    return path;
-}
-
 } // namespace
 
 class TestHeadless : public QObject {
@@ -54,8 +46,7 @@ class TestHeadless : public QObject {
 private slots:
     void initTestCase()
     {
-        QFile bad(garbage_);
-        QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write("\"2\"\r\n\"only one field\"\r\n") > 0);
+        QCOMPARE(faults::WriteFile(garbage_, "\"2\"\r\n\"only one field\"\r\n"), garbage_);
         QVERIFY(QFile::link(issue_, dir_.filePath("link.docx")));
         QCOMPARE(::link(QFile::encodeName(issue_).constData(), QFile::encodeName(dir_.filePath("hard.docx")).constData()), 0);
     }
@@ -117,18 +108,16 @@ private slots:
     {
         QTest::addColumn<bool>("earlier");
         QTest::addColumn<int>("articles");
-        QTest::addColumn<QString>("output");
         QTest::addColumn<int>("sizeLimit"); // 0: none
         QTest::addColumn<QString>("message");
-        QTest::newRow("typesetting fails") << true << 0 << "kept.docx" << 0 << "typesetting failed: 溢出";
-        QTest::newRow("full disk, small docx") << false << 1 << "kept.docx" << 1024 << "磁盘已满";
-        QTest::newRow("full disk, large docx") << false << 3000 << "kept.docx" << 65536 << "磁盘已满";
+        QTest::newRow("typesetting fails") << true << 0 << 0 << "typesetting failed: 溢出";
+        QTest::newRow("full disk, small docx") << false << 1 << 1024 << "磁盘已满";
+        QTest::newRow("full disk, large docx") << false << 3000 << 65536 << "磁盘已满";
     }
     void failedRunsKeepAnOldOutput()
     {
         QFETCH(bool, earlier);
         QFETCH(int, articles);
-        QFETCH(QString, output);
         QFETCH(int, sizeLimit);
         QFETCH(QString, message);
         // Bodies that do not compress, so a large issue makes a large file.
@@ -142,11 +131,8 @@ private slots:
         }
         if (articles == 0)
             contents.append({QString(10920, u'长'), "", "", "宏观动向"});
-        const QString issue = WriteIssueFile(dir_.filePath("failing.owd"), contents);
-        const QString out = dir_.filePath(output);
-        QFile old(out);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-        old.close();
+        const QString issue = faults::WriteFile(dir_.filePath("failing.owd"), faults::IssueBytes(contents));
+        const QString out = faults::WriteFile(dir_.filePath("kept.docx"), "old");
         const QStringList before = faults::FilesIn(dir_.path());
         int code = 0;
         const QString text = Stderr([&] {
@@ -185,8 +171,8 @@ private slots:
 
 private:
     QTemporaryDir dir_;
-    QString issue_ = WriteIssueFile(dir_.filePath("issue.owd"), {{"宏观标题", "某报", "宏观内容", "宏观动向"},
-                                                                  {"热点标题", "某刊", "热点内容", "热点关注"}});
+    QString issue_ = faults::WriteFile(dir_.filePath("issue.owd"), faults::IssueBytes({{"宏观标题", "某报", "宏观内容", "宏观动向"},
+                                                                                          {"热点标题", "某刊", "热点内容", "热点关注"}}));
     QString garbage_ = dir_.filePath("garbage.owd");
 };
 

@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 using namespace brevix;
@@ -126,32 +125,6 @@ private slots:
         const QByteArray xml = DocumentXml(*doc);
         QVERIFY(WellFormed(xml));
         BREVIX_COMPARE_GOLDEN(QStringLiteral("docx_attributes.txt"), Lines(xml));
-    }
-
-    // Chinese punctuation outside the East-Asian blocks is hinted, and a
-    // hinted run holds no character we draw in the Latin font.
-    void punctuationRunsAreHinted_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("runs"); // "+" before a hinted run's text
-        QTest::newRow("ideographs") << QStringLiteral("宏观动向") << QStringList{QStringLiteral("宏观动向")};
-        QTest::newRow("with ASCII") << QStringLiteral("“WTO”入世……") << QStringList{QStringLiteral("+“WTO”入世……")};
-        QTest::newRow("Latin-1 apart") << QStringLiteral("“Café” ±1")
-                                       << QStringList{QStringLiteral("+“Caf"), QStringLiteral("é"), QStringLiteral("+” "),
-                                                      QStringLiteral("±1")};
-    }
-    void punctuationRunsAreHinted()
-    {
-        QFETCH(QString, text);
-        QFETCH(QStringList, runs);
-        auto doc = std::make_shared<Document>();
-        doc->range(0, 0)->insertAfter(text);
-        static const QRegularExpression run(QStringLiteral("<w:r><w:rPr>(.*?)</w:rPr><w:t[^>]*>(.*?)</w:t></w:r>"));
-        QStringList written;
-        for (const QRegularExpressionMatch& r : run.globalMatch(QString::fromUtf8(DocumentXml(*doc))))
-            written << (r.captured(1).contains(QStringLiteral(R"( w:hint="eastAsia")")) ? QStringLiteral("+") : QString())
-                           + r.captured(2);
-        QCOMPARE(written, runs);
     }
 
     void saveToPathAndFailures()

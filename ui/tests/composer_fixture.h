@@ -42,10 +42,10 @@ inline bool AccessibleAction(QWidget* control, const QString& action)
     return true;
 }
 
-// Title, source and body (line breaks as CR LF) of an entry area.
+// Title, source and body (line breaks as CR LF) of an entry area, and the option chosen.
 inline QStringList EntryTexts(const EntryFields& fields)
 {
-    return {fields.txtTitle->text(), fields.txtSource->text(), fields.rtxtWord->body()};
+    return {fields.txtTitle->text(), fields.txtSource->text(), fields.rtxtWord->body(), QString::number(fields.famClass->selected())};
 }
 
 struct Composer {
@@ -89,12 +89,13 @@ struct Composer {
         clickLine(row);
         click(command);
     }
-    // The texts of the boxes shown so far.
-    QStringList texts() const
+    // The boxes shown so far: their texts, or with title, icon and buttons.
+    QStringList texts(bool whole = false) const
     {
         QStringList result;
         for (const auto& shown : dialogs.shown)
-            result << shown.text;
+            result << (whole ? QString("%1 (%2, icon %3, buttons %4)").arg(shown.text, shown.title).arg(int(shown.icon)).arg(int(shown.buttons))
+                             : shown.text);
         return result;
     }
 

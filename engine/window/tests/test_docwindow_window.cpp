@@ -12,8 +12,7 @@
 #include "engine/window/docwindow.h"
 #include "engine/window/fonts.h"
 #include "engine/window/viewhost.h"
-#include "model/issuefile.h"
-#include "model/tests/failing_writes.h"
+#include "model/tests/files.h"
 #include "sample_issue.h"
 
 #include <QAccessible>
@@ -30,6 +29,8 @@
 
 using namespace brevix;
 using namespace brevix::docwindow;
+using docwindow::testing::PdfPageTexts;
+using docwindow::testing::SampleArticles;
 
 namespace {
 
@@ -88,6 +89,19 @@ private slots:
         // Another output, another window; both stay.
         auto second = Output(3);
         QVERIFY(second != doc && WindowOf(*second) && WindowOf(*second) != w && WindowOf(*second)->isVisible() && w->isVisible());
+
+        // Keys typed in the window reach the engine's keyboard (whose own tests
+        // check what the dialogs do), and the window shows what is typed.
+        QWidget* view = WindowOf(*second)->view();
+        QTest::keyClick(view, Qt::Key_O, Qt::AltModifier);
+        QTest::keyClick(view, Qt::Key_F);
+        QTest::keyClick(view, Qt::Key_O, Qt::AltModifier);
+        QTest::keyClicks(view, QStringLiteral("arial"));
+        QCOMPARE(second->application()->keyboardState().mode, engine::KeyboardState::Mode::FontDialog);
+        QVERIFY(WindowOf(*second)->statusBar()->findChildren<QLabel*>().last()->text().contains(QStringLiteral("arial")));
+        QTest::keyClick(view, Qt::Key_Return);
+        QTest::keyClick(view, Qt::Key_Return);
+        QCOMPARE(second->charFormatAt(0).latinFont, QStringLiteral("Arial")); // the whole document was selected
     }
 
     // Closing an unsaved document, as rows of data/closing.txt: the answers
@@ -119,46 +133,39 @@ private slots:
         });
     }
 
-    void savedDocumentClosesWithoutAsking()
-    {
-        auto doc = Output(3);
-        DocumentWindow* w = WindowOf(*doc);
-        const QString path = dir_.filePath(QStringLiteral("saved.docx"));
-        dialogs_.fileNames = {path};
-        QVERIFY(w->saveAsDocx());
-        QVERIFY(!doc->isModified());
-        QVERIFY(w->windowTitle().startsWith(QStringLiteral("saved.docx")));
-        // The save dialog offered the document's name.
-        QCOMPARE(dialogs_.fileRequests.size(), 1);
-        QVERIFY(dialogs_.fileRequests.first().save);
-        QVERIFY(dialogs_.fileRequests.first().filter.contains(QStringLiteral("*.docx")));
-
-        // What was saved is the bulletin as the engine writes it (whose tests
-        // check the XML itself).
-        QCOMPARE(package::Parts(path).value(QStringLiteral("word/document.xml")), engine::DocumentXml(*doc));
-        w->close();
-        QVERIFY(dialogs_.shown.isEmpty());
-        QVERIFY(doc->isClosed());
-    }
-
-    void exportPdfAndPrint()
+    // The document saved as DOCX, exported as PDF and printed. Each PDF page
+    // holds the text the window lays out on it, the faces embedded, and the
+    // headless command makes the same pages; exporting is not saving; a
+    // failing export is reported (a full disk after the overwrite question)
+    // and keeps the old file; a saved document closes without asking.
+    void saveExportAndPrint()
     {
         auto doc = Output(12);
         DocumentWindow* w = WindowOf(*doc);
-        const int pages = w->view()->layout().pageCount();
+        const PageLayout& layout = w->view()->layout();
         const QString pdf = dir_.filePath(QStringLiteral("export.pdf"));
         dialogs_.fileNames = {pdf};
         QVERIFY(w->exportPdf());
-        const QStringList shown = docwindow::testing::PdfPageTexts(pdf);
-        QCOMPARE(shown.size(), pages);
         QVERIFY(dialogs_.fileRequests.first().filter.contains(QStringLiteral("*.pdf")));
-        QVERIFY(doc->isModified()); // exporting is not saving
+        QVERIFY(doc->isModified());
+        QVERIFY(faults::FileBytes(pdf).contains("/FontFile2"));
+        const QStringList shown = PdfPageTexts(pdf);
+        QCOMPARE(shown.size(), layout.pageCount());
+        QVERIFY(shown.size() > 2 && shown.first().startsWith(QStringLiteral("情况反映第12期")));
+        static const QRegularExpression space(QStringLiteral("\\s"));
+        for (int i = 0; i < doc->paragraphCount(); ++i) { // each paragraph's start
+            const engine::ParagraphInfo p = doc->paragraph(i);
+            const QString start = doc->text(p.start, p.markPosition).remove(space).left(10);
+            QVERIFY2(shown[layout.pageOfPosition(p.start)].contains(start), qPrintable(start));
+        }
+        const QString issue = faults::WriteFile(dir_.filePath(QStringLiteral("issue.owd")), faults::IssueBytes(SampleArticles(12)));
+        const QString command = QStringLiteral("brevix2003 --typeset %1 --number 12 --total 345 --year 2003 --month 1 --day 13 --output %2");
+        QCOMPARE(RunHeadless(Brevix2003Edition(), command.arg(issue, dir_.filePath(QStringLiteral("headless.pdf"))).split(u' ')), 0);
+        QCOMPARE(PdfPageTexts(dir_.filePath(QStringLiteral("headless.pdf"))), shown);
 
-        // A failing export reports the error and says so.
         dialogs_.fileNames = {dir_.filePath(QStringLiteral("missing/dir/x.pdf"))};
         QVERIFY(!w->exportPdf());
         QCOMPARE(dialogs_.lastText(), QStringLiteral("发生错误！\r\n路径未找到"));
-        // So does a full disk, after the overwrite question, and the old file stays.
         const QByteArray old = faults::FileBytes(pdf);
         const QStringList files = faults::FilesIn(dir_.path());
         dialogs_.fileNames = {pdf};
@@ -183,8 +190,21 @@ private slots:
                 printer.setFromTo(from, to);
             }
             w->printTo(printer);
-            QCOMPARE(docwindow::testing::PdfPageTexts(out), expected);
+            QCOMPARE(PdfPageTexts(out), expected);
         }
+
+        // Saved as the engine writes it (whose tests check the XML), in the
+        // place the save dialog gave.
+        const QString path = dir_.filePath(QStringLiteral("saved.docx"));
+        dialogs_ = ScriptedDialogs();
+        dialogs_.fileNames = {path};
+        QVERIFY(w->saveAsDocx());
+        QVERIFY(!doc->isModified() && w->windowTitle().startsWith(QStringLiteral("saved.docx")));
+        QCOMPARE(dialogs_.fileRequests.size(), 1);
+        QVERIFY(dialogs_.fileRequests.first().save && dialogs_.fileRequests.first().filter.contains(QStringLiteral("*.docx")));
+        QCOMPARE(package::Parts(path).value(QStringLiteral("word/document.xml")), engine::DocumentXml(*doc));
+        w->close();
+        QVERIFY(dialogs_.shown.isEmpty() && doc->isClosed());
     }
 
     // A command pressed through the accessibility layer (its toolbar button,
@@ -305,57 +325,6 @@ private slots:
         QCOMPARE(w->refreshRepaints(), repaints);
         QCOMPARE(w->view()->paintCount(), paints);
         app->quit();
-    }
-    // The PDF as a reader shows it: made by the headless command, as a script
-    // makes it, each page holds the text the window lays out on that page.
-    void pagesShowTheBulletin()
-    {
-        QTemporaryDir dir;
-        const QString issue = dir.filePath(QStringLiteral("issue.owd"));
-        {
-            QFile f(issue);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            WriteIssue(docwindow::testing::SampleArticles(12), f);
-        }
-        const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
-        const QString command = QStringLiteral("brevix2003 --typeset %1 --number 12 --total 345 --year 2003 --month 1 --day 13 --output %2");
-        QCOMPARE(RunHeadless(Brevix2003Edition(), command.arg(issue, pdf).split(u' ')), 0);
-        QFile file(pdf);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.readAll().contains("/FontFile2")); // the faces are embedded, not left to the reader
-
-        auto doc = docwindow::testing::Bulletin(12);
-        PageLayout layout(*doc);
-        layout.update();
-        const QStringList pages = docwindow::testing::PdfPageTexts(pdf);
-        QCOMPARE(pages.size(), layout.pageCount());
-        QVERIFY(pages.size() > 2);
-        // The start of every paragraph on the page it is laid out on.
-        static const QRegularExpression space(QStringLiteral("\\s"));
-        for (int i = 0; i < doc->paragraphCount(); ++i) {
-            const engine::ParagraphInfo p = doc->paragraph(i);
-            const QString start = doc->text(p.start, p.markPosition).remove(space).left(10);
-            if (!start.isEmpty())
-                QVERIFY2(pages[layout.pageOfPosition(p.start)].contains(start),
-                         qPrintable(QStringLiteral("page %1: %2").arg(layout.pageOfPosition(p.start)).arg(start)));
-        }
-        QVERIFY(pages.first().startsWith(QStringLiteral("情况反映第12期")));
-    }
-    // Keys typed in the window reach the engine's keyboard (whose own tests
-    // check what the dialogs do), and the window shows what is typed.
-    void keysReachTheWordProcessor()
-    {
-        auto doc = Output(1);
-        QWidget* view = WindowOf(*doc)->view();
-        QTest::keyClick(view, Qt::Key_O, Qt::AltModifier);
-        QTest::keyClick(view, Qt::Key_F);
-        QTest::keyClick(view, Qt::Key_O, Qt::AltModifier);
-        QTest::keyClicks(view, QStringLiteral("arial"));
-        QCOMPARE(doc->application()->keyboardState().mode, engine::KeyboardState::Mode::FontDialog);
-        QVERIFY(WindowOf(*doc)->statusBar()->findChildren<QLabel*>().last()->text().contains(QStringLiteral("arial")));
-        QTest::keyClick(view, Qt::Key_Return);
-        QTest::keyClick(view, Qt::Key_Return);
-        QCOMPARE(doc->charFormatAt(0).latinFont, QStringLiteral("Arial")); // the whole document was selected
     }
 };
 

@@ -1,8 +1,12 @@
 #pragma once
-// Real write failures for tests, with no special file system needed: a
-// file-size limit fails writes as a full disk does (also for root), and a
-// folder that refuses new entries is made by dropping root's privileges.
+// Files for tests: what a folder and a file hold, issue files, and real
+// write failures with no special file system needed: a file-size limit fails
+// writes as a full disk does (also for root), and a folder that refuses new
+// entries is made by dropping root's privileges.
 
+#include "model/issuefile.h"
+
+#include <QBuffer>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -45,6 +49,22 @@ inline QByteArray FileBytes(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+// Writes bytes to path; the path, or nothing when the write failed.
+inline QString WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() ? path : QString();
+}
+
+// The bytes of an issue file holding the articles.
+inline QByteArray IssueBytes(const QVector<Article>& articles)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    WriteIssue(articles, buffer);
+    return buffer.data();
 }
 
 // Runs `run` where permissions apply: as root, in a child process as nobody.
