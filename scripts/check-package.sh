@@ -44,6 +44,9 @@ for program in brevix2003 brevix; do
   [ "$(head -c 2 "$work/$program.docx")" = PK ] || fail "$program wrote no DOCX"
   /usr/bin/$program --typeset "$work/sample.owd" --number 7 --year 2026 --output "$work/$program.pdf"
   pdftotext "$work/$program.pdf" - | grep -q '第一行"引号' || fail "$program: the article is not in the PDF"
+  # Through LibreOffice Writer (recommended, installed here), stored by its own PDF export.
+  /usr/bin/$program --typeset "$work/sample.owd" --word-processor libreoffice --output "$work/$program-writer.pdf"
+  pdftotext "$work/$program-writer.pdf" - | grep -q '第一行"引号' || fail "$program: the article is not in Writer's PDF"
 done
 
 echo "== desktop entries, MIME type, AppStream"
