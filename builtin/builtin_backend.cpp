@@ -1,6 +1,7 @@
 #include "builtin/builtin_backend.h"
 
 #include "engine/failures.h"
+#include "generator/automation_values.h"
 #include "generator/sendkeys.h"
 
 #include <algorithm>
@@ -31,21 +32,13 @@ void CheckOpen(const engine::Document& doc)
         throw engine::ObjectDeleted();
 }
 
-bool ToBool(int value)
-{
-    if (value == word::True || value == 1)
-        return true;
-    if (value == word::False)
-        return false;
-    throw ValueOutOfRange();
-}
 
 class FontImpl : public word::Font {
 public:
     explicit FontImpl(std::shared_ptr<engine::Range> range) : range_(std::move(range)) {}
     void put_Name(const QString& name) override { check(); range_->setFontName(name); }
     void put_Size(float points) override { check(); range_->setFontSize(points); }
-    void put_Bold(int value) override { check(); range_->setBold(ToBool(value)); }
+    void put_Bold(int value) override { check(); range_->setBold(word::BoolArgument(value)); }
     void put_ColorIndex(int value) override { check(); range_->setColorIndex(value); }
     void put_Underline(int value) override { check(); range_->setUnderline(value); }
 
@@ -108,7 +101,7 @@ public:
     void put_Start(long position) override
     {
         check();
-        range_->setStart(ToPosition(position));
+        range_->setStart(word::PositionArgument(position));
     }
     long get_End() override { check(); return range_->end(); }
     void InsertAfter(const QString& text) override { check(); range_->insertAfter(text); }
@@ -141,13 +134,6 @@ public:
 
     engine::Range& engineRange() { return *range_; }
 
-    static int ToPosition(long position)
-    {
-        if (position < 0 || position > std::numeric_limits<int>::max())
-            throw RuntimeError::SubscriptOutOfRange();
-        return static_cast<int>(position);
-    }
-
 private:
     void check() const { CheckOpen(range_->document()); }
     std::shared_ptr<engine::Range> range_;
@@ -160,7 +146,7 @@ public:
     word::RangeRef Range(long start, long end) override
     {
         CheckOpen(*doc_);
-        return std::make_shared<RangeImpl>(doc_->range(RangeImpl::ToPosition(start), RangeImpl::ToPosition(end)));
+        return std::make_shared<RangeImpl>(doc_->range(word::PositionArgument(start), word::PositionArgument(end)));
     }
     void Activate() override
     {
@@ -232,10 +218,6 @@ private:
     std::shared_ptr<BuiltinBackend::State> state_;
 };
 
-class GlobalImpl : public word::Global {
-public:
-    float InchesToPoints(float inches) override { return inches * 72.0f; }
-};
 
 // Keys reach the engine's own window: the application in front. With none
 // shown there is no window of ours to type into, so the keys are dropped.
@@ -252,10 +234,6 @@ public:
     }
 };
 
-bool IsWordApplicationClass(const QString& className)
-{
-    return className.compare(word::WordApplicationClass(), Qt::CaseInsensitive) == 0;
-}
 
 } // namespace
 
@@ -265,7 +243,7 @@ BuiltinBackend::~BuiltinBackend() = default;
 
 word::ApplicationRef BuiltinBackend::GetObject(const QString& className)
 {
-    if (!IsWordApplicationClass(className))
+    if (!word::IsWordApplicationClass(className))
         throw RuntimeError::CannotCreateObject();
     auto app = engine::Application::running();
     if (!app)
@@ -277,14 +255,14 @@ word::ApplicationRef BuiltinBackend::GetObject(const QString& className)
 
 word::ApplicationRef BuiltinBackend::CreateObject(const QString& className)
 {
-    if (!IsWordApplicationClass(className))
+    if (!word::IsWordApplicationClass(className))
         throw RuntimeError::CannotCreateObject();
     auto app = engine::Application::create();
     state_->applications.push_back(app);
     return std::make_shared<ApplicationImpl>(std::move(app), state_);
 }
 
-word::GlobalRef BuiltinBackend::CreateGlobal() { return std::make_shared<GlobalImpl>(); }
+word::GlobalRef BuiltinBackend::CreateGlobal() { return std::make_shared<word::PointsGlobal>(); }
 
 word::KeySender& BuiltinBackend::Keys() { return *keys_; }
 

@@ -3,6 +3,7 @@
 #include "engine/document.h"
 #include "engine/failures.h"
 #include "engine/keyboard.h"
+#include "generator/automation_values.h"
 #include "generator/sendkeys.h"
 #include "libreoffice/writer_format.h"
 
@@ -45,26 +46,8 @@ using css::uno::UNO_QUERY_THROW;
 
 namespace {
 
-bool IsWordApplicationClass(const QString& className)
-{
-    return className.compare(word::WordApplicationClass(), Qt::CaseInsensitive) == 0;
-}
 
-bool ToBool(int value)
-{
-    if (value == word::True || value == 1)
-        return true;
-    if (value == word::False)
-        return false;
-    throw engine::ValueOutOfRange();
-}
 
-int ToPosition(long position)
-{
-    if (position < 0 || position > std::numeric_limits<int>::max())
-        throw RuntimeError::SubscriptOutOfRange();
-    return static_cast<int>(position);
-}
 
 css::beans::PropertyValue Property(const char* name, const Any& value)
 {
@@ -399,7 +382,7 @@ public:
     FontImpl(DocPtr doc, std::shared_ptr<engine::Range> range) : doc_(std::move(doc)), range_(std::move(range)) {}
     void put_Name(const QString& name) override { set([&] { range_->setFontName(name); }); }
     void put_Size(float points) override { set([&] { range_->setFontSize(points); }); }
-    void put_Bold(int value) override { set([&] { range_->setBold(ToBool(value)); }); }
+    void put_Bold(int value) override { set([&] { range_->setBold(word::BoolArgument(value)); }); }
     void put_ColorIndex(int value) override { set([&] { range_->setColorIndex(value); }); }
     void put_Underline(int value) override { set([&] { range_->setUnderline(value); }); }
 
@@ -481,7 +464,7 @@ public:
     RangeImpl(DocPtr doc, std::shared_ptr<engine::Range> range) : doc_(std::move(doc)), range_(std::move(range)) {}
 
     long get_Start() override { doc_->CheckOpen(); return range_->start(); }
-    void put_Start(long position) override { doc_->CheckOpen(); range_->setStart(ToPosition(position)); }
+    void put_Start(long position) override { doc_->CheckOpen(); range_->setStart(word::PositionArgument(position)); }
     long get_End() override { doc_->CheckOpen(); return range_->end(); }
     void InsertAfter(const QString& text) override
     {
@@ -560,7 +543,7 @@ public:
     word::RangeRef Range(long start, long end) override
     {
         doc_->CheckOpen();
-        return std::make_shared<RangeImpl>(doc_, doc_->shadow->range(ToPosition(start), ToPosition(end)));
+        return std::make_shared<RangeImpl>(doc_, doc_->shadow->range(word::PositionArgument(start), word::PositionArgument(end)));
     }
     void Activate() override
     {
@@ -705,10 +688,6 @@ private:
     std::shared_ptr<WriterBackend::State> state_;
 };
 
-class GlobalImpl : public word::Global {
-public:
-    float InchesToPoints(float inches) override { return inches * 72.0f; }
-};
 
 // The keystroke phase, read by the shadow's keyboard and carried out in Writer.
 class WriterKeySender : public word::KeySender {
@@ -758,7 +737,7 @@ word::ApplicationRef WriterBackend::Make(std::shared_ptr<Office> office)
 
 word::ApplicationRef WriterBackend::GetObject(const QString& className)
 {
-    if (!IsWordApplicationClass(className))
+    if (!word::IsWordApplicationClass(className))
         throw RuntimeError::CannotCreateObject();
     auto office = state_->office && state_->office->isAlive() ? state_->office : Office::Attach(state_->options);
     if (!office)
@@ -768,14 +747,14 @@ word::ApplicationRef WriterBackend::GetObject(const QString& className)
 
 word::ApplicationRef WriterBackend::CreateObject(const QString& className)
 {
-    if (!IsWordApplicationClass(className))
+    if (!word::IsWordApplicationClass(className))
         throw RuntimeError::CannotCreateObject();
     // One office serves a profile: a second start reaches the first.
     auto office = state_->office && state_->office->isAlive() ? state_->office : Office::Obtain(state_->options);
     return Make(std::move(office));
 }
 
-word::GlobalRef WriterBackend::CreateGlobal() { return std::make_shared<GlobalImpl>(); }
+word::GlobalRef WriterBackend::CreateGlobal() { return std::make_shared<word::PointsGlobal>(); }
 
 word::KeySender& WriterBackend::Keys() { return *keys_; }
 
