@@ -182,14 +182,17 @@ std::shared_ptr<Office> Office::Reach(const OfficeOptions& options, const QStrin
     while (!deadline.hasExpired()) {
         if (auto office = Connect(PipeName(options))) {
             const QDeadlineTimer handedOver(1500);
-            while (ProcessRuns(pid) && !handedOver.hasExpired())
+            while (ProcessRuns(pid) && office->isAlive() && !handedOver.hasExpired())
                 QThread::msleep(50);
             if (!office->isAlive()) {
-                // An office on its way out (its last window just closed)
-                // took the request: start again once it has gone.
+                // An office that starts a profile for the first time restarts
+                // itself: connect again to the new one. One on its way out
+                // (its last window just closed) took the request: start again.
                 QThread::msleep(500);
-                pid = LaunchOffice(options, program);
-                gone = QDeadlineTimer(QDeadlineTimer::Forever);
+                if (!ProcessRuns(pid)) {
+                    pid = LaunchOffice(options, program);
+                    gone = QDeadlineTimer(QDeadlineTimer::Forever);
+                }
                 continue;
             }
             office->started_ = ProcessRuns(pid);
