@@ -49,6 +49,11 @@ for program in brevix2003 brevix; do
   pdftotext "$work/$program-writer.pdf" - | grep -q '第一行"引号' || fail "$program: the article is not in Writer's PDF"
 done
 
+echo "== Chinese face names"
+for face in 宋体 楷体_GB2312 隶书 黑体; do
+  fc-match -f '%{family}\n' "$face" | grep -q -e 'AR PL' -e 'WenQuanYi' || fail "fontconfig gives '$(fc-match "$face")' for $face"
+done
+
 echo "== desktop entries, MIME type, AppStream"
 desktop-file-validate /usr/share/applications/brevix2003.desktop /usr/share/applications/brevix.desktop
 appstreamcli validate --no-net /usr/share/metainfo/brevix2003.metainfo.xml /usr/share/metainfo/brevix.metainfo.xml
