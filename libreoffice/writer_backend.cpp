@@ -134,6 +134,15 @@ struct WriterDocument {
     {
         if (pending.first < 0 && placed == std::pair(start, end))
             return;
+        if (placed && placed->first == placed->second && (placed->first == start || placed->first == end)) {
+            // From a collapsed cursor at one end, one move selects the rest.
+            const bool fromEnd = placed->first == end;
+            const int span = WriterLength(shadow->text(), start, end);
+            placed.reset();
+            uno([&] { Move(span, fromEnd, true); });
+            placed = std::pair(start, pending.first < 0 ? end : start);
+            return;
+        }
         placed.reset();
         const QString& t = shadow->text();
         const int last = static_cast<int>(t.size()) - 1; // Writer's end: before the final mark
@@ -280,6 +289,7 @@ struct WriterDocument {
         if (!add.isEmpty()) {
             Place(at, at, {at, at + count});
             uno([&] { text->insertString(Reference<css::text::XTextRange>(cursor.get()), ToOU(add), false); });
+            placed = std::pair(at + count, at + count); // Writer's cursor moves past what it inserted
         }
         PushChars(at, at + count);
         if (QStringView(t).mid(at, count).contains(QChar(engine::ParagraphMark))
