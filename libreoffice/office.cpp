@@ -72,10 +72,12 @@ bool ProcessRuns(qint64 pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid),
 // profile takes the request over and the new process ends at once.
 qint64 LaunchOffice(const OfficeOptions& options, const QString& program)
 {
-    QStringList arguments{QStringLiteral("--nologo"), QStringLiteral("--norestore"), QStringLiteral("--nodefault"),
+    QStringList arguments{QStringLiteral("--nologo"), QStringLiteral("--nodefault"),
                           QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(PipeName(options))};
+    // An office started for the editor is theirs to go on working in,
+    // document recovery included; one without windows recovers nothing.
     if (options.headless)
-        arguments << QStringLiteral("--headless") << QStringLiteral("--invisible");
+        arguments << QStringLiteral("--headless") << QStringLiteral("--invisible") << QStringLiteral("--norestore");
     if (!options.profileUrl.isEmpty())
         arguments << QStringLiteral("-env:UserInstallation=%1").arg(options.profileUrl);
     QProcess process;
