@@ -179,6 +179,7 @@ std::shared_ptr<Office> Office::Attach(const OfficeOptions& options)
 std::shared_ptr<Office> Office::Reach(const OfficeOptions& options, const QString& program, int timeoutMs)
 {
     qint64 pid = LaunchOffice(options, program);
+    int launches = 1;
     const QDeadlineTimer deadline(timeoutMs);
     QDeadlineTimer gone(QDeadlineTimer::Forever);
     while (!deadline.hasExpired()) {
@@ -202,11 +203,16 @@ std::shared_ptr<Office> Office::Reach(const OfficeOptions& options, const QStrin
             return office;
         }
         // A process that handed its request over ends at once; give the
-        // office it reached a moment to open the pipe, no more.
+        // office it reached a moment to open the pipe. When that office was
+        // itself going down (killed, or its last window closed), start once more.
         if (!ProcessRuns(pid) && gone.isForever())
             gone.setRemainingTime(5000);
-        if (gone.hasExpired())
-            break;
+        if (gone.hasExpired()) {
+            if (++launches > 2)
+                break;
+            pid = LaunchOffice(options, program);
+            gone = QDeadlineTimer(QDeadlineTimer::Forever);
+        }
         QThread::msleep(100);
     }
     return nullptr;

@@ -62,7 +62,7 @@ class TestWriterBackend : public QObject {
     void killOffice()
     {
         QProcess::execute("pkill", {"-9", "-f", profile_.path()});
-        QTest::qWait(300);
+        QTRY_VERIFY(QProcess::execute("pgrep", {"-f", profile_.path()}) != 0);
     }
 
     std::unique_ptr<libreoffice::WriterBackend> backend() { return std::make_unique<libreoffice::WriterBackend>(options_); }
