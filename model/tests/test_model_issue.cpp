@@ -1,5 +1,6 @@
 #include "model/errors.h"
 #include "model/issue.h"
+#include "model/tests/files.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -8,6 +9,8 @@
 #include <functional>
 
 using namespace brevix;
+using faults::ErrorOf;
+using Error = std::pair<int, QString>;
 
 class TestIssue : public QObject {
     Q_OBJECT
@@ -78,12 +81,7 @@ private slots:
                  [&] { issue.MoveArticleUp(0); }, [&] { issue.MoveArticleDown(2); }, [&] { issue.MoveArticleDown(-1); },
                  [&] { issue.DeleteArticle(3); }, [&] { issue.DeleteArticle(-1); }, [&] { (void)issue.article(3); },
                  [&] { issue.ReplaceArticle(-1, {}, {}, {}, {}); }, [&] { issue.ReplaceArticle(3, {}, {}, {}, {}); }}) {
-            try {
-                op();
-                QFAIL("no error raised");
-            } catch (const RuntimeError& e) {
-                QCOMPARE(QString("%1 %2").arg(e.number()).arg(e.description()), QStringLiteral("9 下标越界"));
-            }
+            QCOMPARE(ErrorOf(op), (Error{9, "下标越界"}));
             QCOMPARE(issue.snapshot(), before);
         }
     }
@@ -97,18 +95,13 @@ private slots:
         QCOMPARE(issue.ArticleCount(), MaxArticles);
 
         QSignalSpy inserted(&issue, &Issue::rowsAboutToBeInserted);
-        try {
-            issue.AddArticle(QStringLiteral("one too many"), {}, {}, {});
-            QFAIL("no overflow");
-        } catch (const RuntimeError& e) {
-            QCOMPARE(e.description(), QStringLiteral("溢出"));
-        }
+        QCOMPARE(ErrorOf([&] { issue.AddArticle("one too many", {}, {}, {}); }), (Error{6, "溢出"}));
         QCOMPARE(issue.ArticleCount(), MaxArticles);
         QCOMPARE(issue.rowCount(), MaxArticles);
         QCOMPARE(inserted.count(), 0);
 
         issue.DeleteArticle(0);
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, issue.AppendArticles({{}, {}}));
+        QCOMPARE(ErrorOf([&] { issue.AppendArticles({{}, {}}); }).first, 6);
         QCOMPARE(issue.ArticleCount(), MaxArticles - 1);
         issue.AppendArticles({{}});
         QCOMPARE(issue.ArticleCount(), MaxArticles);
