@@ -237,4 +237,30 @@ inline ChangingIssueRun RunWhileTheIssueChanges(FakeBackend& backend, const Bull
     return result;
 }
 
+// A row of a failures transcript, "fails|missing|gone|refuses CALL" (see
+// the current bulletin's test) → the run's error number, the calls that
+// failed, the text left out of a run that ends normally, the last five calls.
+inline std::function<QString(const QString&)> FailureRow(const BulletinFn& bulletin)
+{
+    FakeBackend reference;
+    Run(reference, bulletin, EveryCategory());
+    return [bulletin, all = reference.log.inserted](const QString& row) {
+        const QString how = row.section(u' ', 0, 0), what = row.section(u' ', 1);
+        FakeBackend backend;
+        backend.log.missing = how == "missing" ? what : QString();
+        backend.log.fails = [gone = FailFrom(what, how != "fails"), how](const QString& call) mutable {
+            return how != "missing" && gone(call) && !(how == "refuses" && call == "Range.End");
+        };
+        const int error = Run(backend, bulletin, EveryCategory());
+        const QString& got = backend.log.inserted;
+        qsizetype same = 0; // what is left out lies between the start and the end both texts share
+        while (same < got.size() && same < all.size() && got[same] == all[same])
+            ++same;
+        const QString left = all.mid(same, all.size() - got.size());
+        const QString text = error ? "text cut" : all.mid(same + left.size()) == got.mid(same) ? "without «" + left + "»" : "other text";
+        const QStringList& calls = backend.log.calls;
+        return QString("%1, %2 failed, %3: %4").arg(error).arg(backend.log.failed).arg(text, calls.mid(calls.size() - 5).join(", "));
+    };
+}
+
 } // namespace brevix::testing

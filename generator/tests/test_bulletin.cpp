@@ -67,29 +67,7 @@ private slots:
     // processor stops answering): the run ends at once, with one error.
     // "refuses X": the same, but where the range ends is still answered: the
     // run ends after 100 failures in a row.
-    void failures()
-    {
-        FakeBackend reference;
-        Run(reference, Current, EveryCategory());
-        const QString& all = reference.log.inserted;
-        BREVIX_COMPARE_TRANSCRIPT("failures.txt", [&](const QString& row) {
-            const QString how = row.section(u' ', 0, 0), what = row.section(u' ', 1);
-            FakeBackend backend;
-            backend.log.missing = how == "missing" ? what : QString();
-            backend.log.fails = [gone = FailFrom(what, how != "fails"), how](const QString& call) mutable {
-                return how != "missing" && gone(call) && !(how == "refuses" && call == "Range.End");
-            };
-            const int error = Run(backend, Current, EveryCategory());
-            const QString& got = backend.log.inserted;
-            qsizetype same = 0; // what is left out lies between the start and the end both texts share
-            while (same < got.size() && same < all.size() && got[same] == all[same])
-                ++same;
-            const QString left = all.mid(same, all.size() - got.size());
-            const QString text = error ? "text cut" : all.mid(same + left.size()) == got.mid(same) ? "without «" + left + "»" : "other text";
-            const QStringList& calls = backend.log.calls;
-            return QString("%1, %2 failed, %3: %4").arg(error).arg(backend.log.failed).arg(text, calls.mid(calls.size() - 5).join(", "));
-        });
-    }
+    void failures() { BREVIX_COMPARE_TRANSCRIPT("failures.txt", FailureRow(Current)); }
 
     // Failures scattered among calls that work never add up to giving up,
     // however many there are.
