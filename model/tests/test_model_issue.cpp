@@ -29,15 +29,14 @@ private slots:
         Issue issue;
         QAbstractItemModelTester tester(&issue, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
-        issue.AddArticle(QStringLiteral("新厂区开工"), {}, QStringLiteral("正文"), QStringLiteral("市场动态"));
+        issue.AddArticle("新厂区开工", {}, "正文", "市场动态");
         QCOMPARE(issue.ArticleCount(), 1);
-        QCOMPARE(lines(issue), QStringList{QStringLiteral("新厂区开工----市场动态")});
+        QCOMPARE(lines(issue), QStringList{"新厂区开工----市场动态"});
 
-        issue.AddArticle(QStringLiteral("甲----乙"), QStringLiteral("某报"), QStringLiteral("x"),
-                         QStringLiteral("综合报道"));
-        issue.AddArticle(QStringLiteral("丙"), QStringLiteral("某报"), QStringLiteral("y"), QStringLiteral("企业纵横"));
+        issue.AddArticle("甲----乙", "某报", "x", "综合报道");
+        issue.AddArticle("丙", "某报", "y", "企业纵横");
         // A title holding the separator is listed as it is.
-        QCOMPARE(lines(issue)[1], QStringLiteral("甲----乙----综合报道"));
+        QCOMPARE(lines(issue)[1], "甲----乙----综合报道");
 
         // A swap repaints both lines: the change reported covers both rows.
         QSignalSpy changed(&issue, &Issue::dataChanged);
@@ -53,17 +52,16 @@ private slots:
         QCOMPARE(changedRows(), (QList<int>{0, 1}));
         issue.MoveArticleUp(2);
         QCOMPARE(changedRows(), (QList<int>{1, 2}));
-        QCOMPARE(lines(issue), (QStringList{QStringLiteral("甲----乙----综合报道"), QStringLiteral("丙----企业纵横"),
-                                           QStringLiteral("新厂区开工----市场动态")}));
-        QCOMPARE(issue.Sources(), (QStringList{QStringLiteral("某报"), QStringLiteral("某报"), QString()}));
+        QCOMPARE(lines(issue), (QStringList{"甲----乙----综合报道", "丙----企业纵横", "新厂区开工----市场动态"}));
+        QCOMPARE(issue.Sources(), (QStringList{"某报", "某报", QString()}));
 
-        issue.ReplaceArticle(2, QStringLiteral("丁"), {}, QStringLiteral("z"), QStringLiteral("宏观动向"));
+        issue.ReplaceArticle(2, "丁", {}, "z", "宏观动向");
         QCOMPARE(changedRows(), QList<int>{2});
         QCOMPARE(issue.ArticleCount(), 3);
 
         issue.DeleteArticle(0);
-        QCOMPARE(lines(issue), (QStringList{QStringLiteral("丙----企业纵横"), QStringLiteral("丁----宏观动向")}));
-        QCOMPARE(issue.Contents(), (QStringList{QStringLiteral("y"), QStringLiteral("z")}));
+        QCOMPARE(lines(issue), (QStringList{"丙----企业纵横", "丁----宏观动向"}));
+        QCOMPARE(issue.Contents(), (QStringList{"y", "z"}));
 
         issue.DeleteArticle(1);
         issue.DeleteArticle(0);
@@ -75,7 +73,7 @@ private slots:
     {
         Issue issue;
         for (const char* t : {"a", "b", "c"}) // distinct, so that a move would show
-            issue.AddArticle(t, t, t, QStringLiteral("宏观动向"));
+            issue.AddArticle(t, t, t, "宏观动向");
         const QVector<Article> before = issue.snapshot();
         for (const auto& op : std::initializer_list<std::function<void()>>{
                  [&] { issue.MoveArticleUp(0); }, [&] { issue.MoveArticleDown(2); }, [&] { issue.MoveArticleDown(-1); },
@@ -89,9 +87,9 @@ private slots:
     void theSixteenBitLimitIsRefusedBeforeAnythingChanges()
     {
         Issue issue;
-        QVector<Article> many(MaxArticles - 1, Article{QStringLiteral("t"), {}, QStringLiteral("c"), QStringLiteral("宏观动向")});
+        QVector<Article> many(MaxArticles - 1, Article{"t", {}, "c", "宏观动向"});
         issue.AppendArticles(many);
-        issue.AddArticle(QStringLiteral("last"), {}, {}, QStringLiteral("宏观动向"));
+        issue.AddArticle("last", {}, {}, "宏观动向");
         QCOMPARE(issue.ArticleCount(), MaxArticles);
 
         QSignalSpy inserted(&issue, &Issue::rowsAboutToBeInserted);

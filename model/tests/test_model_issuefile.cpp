@@ -68,11 +68,8 @@ private slots:
         QCOMPARE(written({sample}), expected);
 
         const QString body = QString(40000, QChar(u'字')) + QStringLiteral("\"") + QString(40000, QChar(u'文'));
-        const QVector<Article> articles{
-            sample,
-            {QStringLiteral("他说\"好\""), QStringLiteral("来源, 带逗号"), QStringLiteral("a\r\n\r\nb\r\n"), QStringLiteral("宏观动向")},
-            {QStringLiteral("  空格  "), QStringLiteral("abcdefghijk"), body, QStringLiteral("未知类别")},
-        };
+        const QVector<Article> articles{sample, {"他说\"好\"", "来源, 带逗号", "a\r\n\r\nb\r\n", "宏观动向"},
+                                        {"  空格  ", "abcdefghijk", body, "未知类别"}};
         const QByteArray bytes = written(articles);
         QVERIFY(!bytes.mid(5).contains("\"\xba\xc3\"")); // the quoted word is not written with quotes
         QVector<Article> back = articles;
@@ -164,9 +161,8 @@ private slots:
             const QString shown = QString::fromUtf8(lockedFolder ? faults::Unprivileged(save) : save());
             chmod(QFile::encodeName(here.path()).constData(), 0755);
             const QByteArray left = FileBytes(path);
-            return QString("%1; %2; %3").arg(shown.isEmpty() ? "no box" : shown,
-                                             left == old ? "the old file" : left == written(issue.snapshot()) ? "saved" : "other bytes",
-                                             FilesIn(here.path()).join(u' '));
+            const QString file = left == old ? "the old file" : left == written(issue.snapshot()) ? "saved" : "other bytes";
+            return QString("%1; %2; %3").arg(shown.isEmpty() ? "no box" : shown, file, FilesIn(here.path()).join(u' '));
         });
     }
 
