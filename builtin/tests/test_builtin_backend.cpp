@@ -4,6 +4,7 @@
 // document is checked through the bulletins.
 
 #include "builtin/builtin_backend.h"
+#include "model/tests/files.h"
 
 #include <QTest>
 #include <functional>
@@ -12,19 +13,8 @@
 using namespace brevix;
 using namespace brevix::word;
 
-namespace {
-
-int ErrorNumber(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
-
-} // namespace
+// The number of the error a call raises, 0 when none.
+static int ErrorNumber(const std::function<void()>& call) { return faults::ErrorOf(call).first; }
 
 class TestBuiltinBackend : public QObject {
     Q_OBJECT

@@ -10,6 +10,7 @@
 #include "generator/output_texts.h"
 #include "model/errors.h"
 #include "model/issue.h"
+#include "model/tests/files.h"
 
 #include <QMap>
 #include <QStringList>
@@ -25,11 +26,6 @@ struct CallLog {
     int failed = 0;
     QString missing; // the object ("Font", "Documents" …) every getter of it returns as nothing
 
-    template <typename T> std::shared_ptr<T> give(const QString& object, std::shared_ptr<T> made) const
-    {
-        return object == missing ? nullptr : made;
-    }
-
     void record(const QString& call)
     {
         calls.append(call);
@@ -40,82 +36,59 @@ struct CallLog {
     }
 };
 
-struct Logged {
-    explicit Logged(CallLog& calls) : log(calls) {}
-    void set(const QString& property, double value) { log.record(property + '=' + QString::number(value)); }
-    CallLog& log;
-};
-
-// Font, paragraphs, paragraph format and borders of a range; a setting is
-// recorded as "Property=value".
+// Every object of the word processor in one: a call is recorded as
+// "Kind.Call", a setting as "Property=value"; the application, documents and
+// ranges (the objects given a kind) record their release.
 #define SET(Property, Type) \
     void put_##Property(Type value) override { set(#Property, value); }
-struct FakeFormat : word::Font, word::Paragraphs, word::ParagraphFormat, word::Borders, Logged {
-    using Logged::Logged;
-    void put_Name(const QString& name) override { log.record("Name=" + name); }
+struct Fake : word::Application, word::Documents, word::Document, word::Range, word::Font, word::Paragraphs,
+              word::ParagraphFormat, word::Borders, word::Global {
+    Fake(CallLog& calls, const QString& what = {}, const QString& which = {}) : log(calls), kind(what), name(which) {}
+    ~Fake() override
+    {
+        if (!kind.isEmpty())
+            log.calls.append(QStringList{"release", kind, name}.join(' ').trimmed());
+    }
+    void set(const QString& property, double value) { log.record(property + '=' + QString::number(value)); }
+    void call(const QString& what) { log.record(kind + '.' + what); }
+    std::shared_ptr<Fake> part(const QString& object) { return object == log.missing ? nullptr : std::make_shared<Fake>(log); }
+
+    void put_Name(const QString& font) override { log.record("Name=" + font); }
     SET(Size, float) SET(Bold, int) SET(ColorIndex, int) SET(Underline, int) SET(Alignment, int)
     SET(LineSpacingRule, int) SET(LineSpacing, float) SET(FirstLineIndent, float) SET(LeftIndent, float)
     SET(OutsideLineStyle, int) SET(OutsideLineWidth, int) SET(OutsideColorIndex, int)
-};
-#undef SET
 
-struct FakeRange : word::Range, Logged {
-    using Logged::Logged;
-    ~FakeRange() override { log.calls.append("release Range"); }
-    long get_Start() override { log.record("Range.Start"); return start; }
+    long get_Start() override { call("Start"); return start; }
     void put_Start(long position) override { set("Range.Start", position); start = position; }
-    long get_End() override { log.record("Range.End"); return end; }
+    long get_End() override { call("End"); return end; }
     void InsertAfter(const QString& text) override { log.record("InsertAfter(" + text + ")"); insert(text); }
     void Collapse(int direction) override { set("Range.Collapse", direction); start = end; }
     void InsertBreak(int type) override { set("Range.InsertBreak", type); insert("\f"); }
-    void Select() override { log.record("Range.Select"); }
-    word::FontRef get_Font() override { return log.give<word::Font>("Font", std::make_shared<FakeFormat>(log)); }
-    word::ParagraphsRef get_Paragraphs() override { return log.give<word::Paragraphs>("Paragraphs", std::make_shared<FakeFormat>(log)); }
-    word::ParagraphFormatRef get_ParagraphFormat() override
-    {
-        return log.give<word::ParagraphFormat>("ParagraphFormat", std::make_shared<FakeFormat>(log));
-    }
-    word::BordersRef get_Borders() override { return log.give<word::Borders>("Borders", std::make_shared<FakeFormat>(log)); }
+    void Select() override { call("Select"); }
+    word::FontRef get_Font() override { return part("Font"); }
+    word::ParagraphsRef get_Paragraphs() override { return part("Paragraphs"); }
+    word::ParagraphFormatRef get_ParagraphFormat() override { return part("ParagraphFormat"); }
+    word::BordersRef get_Borders() override { return part("Borders"); }
     void insert(const QString& text) { log.inserted += text; end += long(text.size()); }
+
+    word::RangeRef Range(long from, long to) override
+    {
+        log.record(QString("Document.Range(%1,%2)").arg(from).arg(to));
+        return std::make_shared<Fake>(log, "Range");
+    }
+    void Activate() override { call("Activate"); }
+    word::DocumentRef Add() override { log.record("Documents.Add"); return std::make_shared<Fake>(log, "Document"); }
+    word::DocumentsRef get_Documents() override { log.record("Application.Documents " + name); return part("Documents"); }
+    void put_Visible(bool visible) override { set("Visible", visible); }
+    void ScreenRefresh() override { log.record("ScreenRefresh"); }
+    float InchesToPoints(float inches) override { set("InchesToPoints", inches); return inches * 72.0f; }
+
+    CallLog& log;
+    QString kind, name;
     long start = 0;
     long end = 0;
 };
-
-struct FakeDocument : word::Document, Logged {
-    using Logged::Logged;
-    ~FakeDocument() override { log.calls.append("release Document"); }
-    word::RangeRef Range(long start, long end) override
-    {
-        log.record(QString("Document.Range(%1,%2)").arg(start).arg(end));
-        return std::make_shared<FakeRange>(log);
-    }
-    void Activate() override { log.record("Document.Activate"); }
-    void Select() override { log.record("Document.Select"); }
-};
-
-struct FakeDocuments : word::Documents, Logged {
-    using Logged::Logged;
-    word::DocumentRef Add() override { log.record("Documents.Add"); return std::make_shared<FakeDocument>(log); }
-};
-
-struct FakeGlobal : word::Global, Logged {
-    using Logged::Logged;
-    float InchesToPoints(float inches) override { set("InchesToPoints", inches); return inches * 72.0f; }
-};
-
-struct FakeApplication : word::Application, Logged {
-    FakeApplication(CallLog& calls, const QString& which) : Logged(calls), name(which) {}
-    ~FakeApplication() override { log.calls.append("release Application " + name); }
-    word::DocumentsRef get_Documents() override
-    {
-        log.record("Application.Documents " + name);
-        return log.give<FakeDocuments>("Documents", std::make_shared<FakeDocuments>(log));
-    }
-    void put_Visible(bool visible) override { set("Visible", visible); }
-    void ScreenRefresh() override { log.record("ScreenRefresh"); }
-    void Activate() override { log.record("Application.Activate"); }
-    QString name;
-};
+#undef SET
 
 // Attaching works only when `running`; creating only when `canCreate`.
 struct FakeBackend : word::Backend, word::KeySender {
@@ -126,9 +99,9 @@ struct FakeBackend : word::Backend, word::KeySender {
         log.record(how + "(" + className + ")");
         if (!works)
             throw RuntimeError::CannotCreateObject();
-        return std::make_shared<FakeApplication>(log, which);
+        return std::make_shared<Fake>(log, "Application", which);
     }
-    word::GlobalRef CreateGlobal() override { log.record("CreateGlobal"); return std::make_shared<FakeGlobal>(log); }
+    word::GlobalRef CreateGlobal() override { log.record("CreateGlobal"); return std::make_shared<Fake>(log); }
     word::KeySender& Keys() override { return *this; }
     void BeginPhase() override { log.record("BeginPhase"); }
     void SendKeys(const QString& keys, bool wait) override { log.record("SendKeys(" + keys + (wait ? ",wait)" : ")")); }
@@ -148,12 +121,7 @@ const QStringList Releases{"release Range", "release Document", "release Applica
 inline int Run(FakeBackend& backend, const BulletinFn& bulletin, const QVector<Article>& articles,
                const YieldFn& yield = {})
 {
-    try {
-        bulletin(backend, articles, Texts, yield);
-    } catch (const RuntimeError& error) {
-        return error.number();
-    }
-    return 0;
+    return faults::ErrorOf([&] { bulletin(backend, articles, Texts, yield); }).first;
 }
 
 // The first call starting with `prefix` fails; with `gone`, every call from it on.
@@ -171,11 +139,7 @@ struct Typeset {
     Typeset(const BulletinFn& bulletin, const QVector<Article>& articles)
     {
         builtin::BuiltinBackend backend;
-        try {
-            bulletin(backend, articles, Texts, {});
-        } catch (const RuntimeError& failure) {
-            error = failure.description();
-        }
+        error = faults::ErrorOf([&] { bulletin(backend, articles, Texts, {}); }).second;
         apps = backend.applications();
         doc = backend.lastDocument();
     }
@@ -271,6 +235,32 @@ inline ChangingIssueRun RunWhileTheIssueChanges(FakeBackend& backend, const Bull
     });
     result.inserted = backend.log.inserted;
     return result;
+}
+
+// A row of a failures transcript, "fails|missing|gone|refuses CALL" (see
+// the current bulletin's test) → the run's error number, the calls that
+// failed, the text left out of a run that ends normally, the last five calls.
+inline std::function<QString(const QString&)> FailureRow(const BulletinFn& bulletin)
+{
+    FakeBackend reference;
+    Run(reference, bulletin, EveryCategory());
+    return [bulletin, all = reference.log.inserted](const QString& row) {
+        const QString how = row.section(u' ', 0, 0), what = row.section(u' ', 1);
+        FakeBackend backend;
+        backend.log.missing = how == "missing" ? what : QString();
+        backend.log.fails = [gone = FailFrom(what, how != "fails"), how](const QString& call) mutable {
+            return how != "missing" && gone(call) && !(how == "refuses" && call == "Range.End");
+        };
+        const int error = Run(backend, bulletin, EveryCategory());
+        const QString& got = backend.log.inserted;
+        qsizetype same = 0; // what is left out lies between the start and the end both texts share
+        while (same < got.size() && same < all.size() && got[same] == all[same])
+            ++same;
+        const QString left = all.mid(same, all.size() - got.size());
+        const QString text = error ? "text cut" : all.mid(same + left.size()) == got.mid(same) ? "without «" + left + "»" : "other text";
+        const QStringList& calls = backend.log.calls;
+        return QString("%1, %2 failed, %3: %4").arg(error).arg(backend.log.failed).arg(text, calls.mid(calls.size() - 5).join(", "));
+    };
 }
 
 } // namespace brevix::testing

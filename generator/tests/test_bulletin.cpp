@@ -57,42 +57,17 @@ private slots:
                  (QStringList{"Application.Activate", "Document.Select"} + Releases));
     }
 
-    // A failing call is skipped and every other one runs.
-    void skipsAFailingCall_data()
-    {
-        QTest::addColumn<QString>("failing"); // the first call starting with this fails
-        QTest::addColumn<QString>("missing"); // the text not inserted then
-        QTest::newRow("title") << "InsertAfter(\r情 况 反 映\r)" << "\r情 况 反 映\r";
-        QTest::newRow("a font") << "Name=隶书" << "";
-        QTest::newRow("page break") << "Range.InsertBreak" << "\f";
-        QTest::newRow("visible") << "Visible" << "";
-        QTest::newRow("inches") << "CreateGlobal" << "";
-    }
-    void skipsAFailingCall()
-    {
-        QFETCH(QString, failing);
-        QFETCH(QString, missing);
-        FakeBackend reference;
-        Run(reference, Current, EveryCategory());
-        FakeBackend backend;
-        backend.log.fails = FailFrom(failing, false);
-        QCOMPARE(Run(backend, Current, EveryCategory()), 0);
-        QCOMPARE(backend.log.failed, 1);
-        QCOMPARE(backend.log.inserted, QString(reference.log.inserted).remove(missing));
-        QVERIFY(backend.log.calls.contains("Document.Select"));
-    }
-
-    // A call that gives no object fails as a variable never set (91): the
-    // step is skipped, and without a document the run ends.
-    void objectsThatAreNotThere()
-    {
-        for (const QString missing : {"Font", "Paragraphs", "ParagraphFormat", "Borders", "Documents"}) {
-            FakeBackend backend;
-            backend.log.missing = missing;
-            QVERIFY2(Run(backend, Current, EveryCategory()) == (missing == "Documents" ? 91 : 0), qPrintable(missing));
-            QCOMPARE(backend.log.calls.last(), "release Application created");
-        }
-    }
+    // Rows of data/failures.txt: how calls fail → the run's error number,
+    // the calls that failed, the text left out (of a run that ends normally)
+    // and the last five calls.
+    // "fails X": the first call starting with X fails; it is skipped and
+    // every other one runs. "missing X": every getter of X gives nothing,
+    // failing as a variable never set (91): the step is skipped, and without
+    // a document the run ends. "gone X": every call from X on fails (the word
+    // processor stops answering): the run ends at once, with one error.
+    // "refuses X": the same, but where the range ends is still answered: the
+    // run ends after 100 failures in a row.
+    void failures() { BREVIX_COMPARE_TRANSCRIPT("failures.txt", FailureRow(Current)); }
 
     // Failures scattered among calls that work never add up to giving up,
     // however many there are.
@@ -106,32 +81,6 @@ private slots:
         QCOMPARE(Run(backend, Current, EveryCategory() + EveryCategory()), 0);
         QVERIFY2(backend.log.failed > 200, qPrintable(QString::number(backend.log.failed)));
         QCOMPARE(backend.log.calls.mid(backend.log.calls.size() - 3), Releases);
-    }
-
-    // The run ends at once, with one error, when the word processor stops
-    // answering (every call from the first failing one on fails), and after
-    // 100 failures in a row from one that still reports where the range ends
-    // but refuses all else. Compared: the first failing call and all after it.
-    void endsWhenTheWordProcessorStopsAnswering()
-    {
-        const QStringList checked = QStringList{"Range.End"} + Releases; // the working range is asked once
-        for (const auto& [from, after] : QList<std::pair<QString, QStringList>>{
-                 {"Documents.Add", {"release Application created"}},
-                 {"Name=隶书", checked}, // in the masthead
-                 {"InsertAfter(─)", checked}}) { // in the closing block
-            FakeBackend backend;
-            backend.log.fails = FailFrom(from, true);
-            QVERIFY(Run(backend, Current, EveryCategory()) != 0);
-            const QStringList& calls = backend.log.calls;
-            QVERIFY2(calls[calls.size() - after.size() - 1].startsWith(from), qPrintable(from));
-            QCOMPARE(calls.mid(calls.size() - after.size()), after);
-        }
-        FakeBackend backend;
-        backend.log.fails = [gone = FailFrom("Size", true)](const QString& call) mutable {
-            return gone(call) && call != "Range.End";
-        };
-        QVERIFY(Run(backend, Current, EveryCategory()) != 0);
-        QCOMPARE(backend.log.failed, 100);
     }
 
     // The bulletin as the built-in engine typesets it, with and without

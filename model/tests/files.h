@@ -1,9 +1,11 @@
 #pragma once
-// Files for tests: what a folder and a file hold, issue files, and real
-// write failures with no special file system needed: a file-size limit fails
-// writes as a full disk does (also for root), and a folder that refuses new
-// entries is made by dropping root's privileges.
+// Files and failures for tests: what a folder and a file hold, issue files,
+// the error a call raises, and real write failures with no special file
+// system needed: a file-size limit fails writes as a full disk does (also for
+// root), and a folder that refuses new entries is made by dropping root's
+// privileges.
 
+#include "model/errors.h"
 #include "model/issuefile.h"
 
 #include <QBuffer>
@@ -17,8 +19,20 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace brevix::faults {
+
+// The number and description of the error a call raises; 0 and empty when none.
+inline std::pair<int, QString> ErrorOf(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const RuntimeError& error) {
+        return {error.number(), error.description()};
+    }
+    return {0, {}};
+}
 
 // Writes past `bytes` fail with EFBIG while this lives.
 class FileSizeLimit {

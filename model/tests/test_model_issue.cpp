@@ -1,5 +1,6 @@
 #include "model/errors.h"
 #include "model/issue.h"
+#include "model/tests/files.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -8,6 +9,8 @@
 #include <functional>
 
 using namespace brevix;
+using faults::ErrorOf;
+using Error = std::pair<int, QString>;
 
 class TestIssue : public QObject {
     Q_OBJECT
@@ -26,15 +29,14 @@ private slots:
         Issue issue;
         QAbstractItemModelTester tester(&issue, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
-        issue.AddArticle(QStringLiteral("新厂区开工"), {}, QStringLiteral("正文"), QStringLiteral("市场动态"));
+        issue.AddArticle("新厂区开工", {}, "正文", "市场动态");
         QCOMPARE(issue.ArticleCount(), 1);
-        QCOMPARE(lines(issue), QStringList{QStringLiteral("新厂区开工----市场动态")});
+        QCOMPARE(lines(issue), QStringList{"新厂区开工----市场动态"});
 
-        issue.AddArticle(QStringLiteral("甲----乙"), QStringLiteral("某报"), QStringLiteral("x"),
-                         QStringLiteral("综合报道"));
-        issue.AddArticle(QStringLiteral("丙"), QStringLiteral("某报"), QStringLiteral("y"), QStringLiteral("企业纵横"));
+        issue.AddArticle("甲----乙", "某报", "x", "综合报道");
+        issue.AddArticle("丙", "某报", "y", "企业纵横");
         // A title holding the separator is listed as it is.
-        QCOMPARE(lines(issue)[1], QStringLiteral("甲----乙----综合报道"));
+        QCOMPARE(lines(issue)[1], "甲----乙----综合报道");
 
         // A swap repaints both lines: the change reported covers both rows.
         QSignalSpy changed(&issue, &Issue::dataChanged);
@@ -50,17 +52,16 @@ private slots:
         QCOMPARE(changedRows(), (QList<int>{0, 1}));
         issue.MoveArticleUp(2);
         QCOMPARE(changedRows(), (QList<int>{1, 2}));
-        QCOMPARE(lines(issue), (QStringList{QStringLiteral("甲----乙----综合报道"), QStringLiteral("丙----企业纵横"),
-                                           QStringLiteral("新厂区开工----市场动态")}));
-        QCOMPARE(issue.Sources(), (QStringList{QStringLiteral("某报"), QStringLiteral("某报"), QString()}));
+        QCOMPARE(lines(issue), (QStringList{"甲----乙----综合报道", "丙----企业纵横", "新厂区开工----市场动态"}));
+        QCOMPARE(issue.Sources(), (QStringList{"某报", "某报", QString()}));
 
-        issue.ReplaceArticle(2, QStringLiteral("丁"), {}, QStringLiteral("z"), QStringLiteral("宏观动向"));
+        issue.ReplaceArticle(2, "丁", {}, "z", "宏观动向");
         QCOMPARE(changedRows(), QList<int>{2});
         QCOMPARE(issue.ArticleCount(), 3);
 
         issue.DeleteArticle(0);
-        QCOMPARE(lines(issue), (QStringList{QStringLiteral("丙----企业纵横"), QStringLiteral("丁----宏观动向")}));
-        QCOMPARE(issue.Contents(), (QStringList{QStringLiteral("y"), QStringLiteral("z")}));
+        QCOMPARE(lines(issue), (QStringList{"丙----企业纵横", "丁----宏观动向"}));
+        QCOMPARE(issue.Contents(), (QStringList{"y", "z"}));
 
         issue.DeleteArticle(1);
         issue.DeleteArticle(0);
@@ -72,18 +73,13 @@ private slots:
     {
         Issue issue;
         for (const char* t : {"a", "b", "c"}) // distinct, so that a move would show
-            issue.AddArticle(t, t, t, QStringLiteral("宏观动向"));
+            issue.AddArticle(t, t, t, "宏观动向");
         const QVector<Article> before = issue.snapshot();
         for (const auto& op : std::initializer_list<std::function<void()>>{
                  [&] { issue.MoveArticleUp(0); }, [&] { issue.MoveArticleDown(2); }, [&] { issue.MoveArticleDown(-1); },
                  [&] { issue.DeleteArticle(3); }, [&] { issue.DeleteArticle(-1); }, [&] { (void)issue.article(3); },
                  [&] { issue.ReplaceArticle(-1, {}, {}, {}, {}); }, [&] { issue.ReplaceArticle(3, {}, {}, {}, {}); }}) {
-            try {
-                op();
-                QFAIL("no error raised");
-            } catch (const RuntimeError& e) {
-                QCOMPARE(QString("%1 %2").arg(e.number()).arg(e.description()), QStringLiteral("9 下标越界"));
-            }
+            QCOMPARE(ErrorOf(op), (Error{9, "下标越界"}));
             QCOMPARE(issue.snapshot(), before);
         }
     }
@@ -91,24 +87,19 @@ private slots:
     void theSixteenBitLimitIsRefusedBeforeAnythingChanges()
     {
         Issue issue;
-        QVector<Article> many(MaxArticles - 1, Article{QStringLiteral("t"), {}, QStringLiteral("c"), QStringLiteral("宏观动向")});
+        QVector<Article> many(MaxArticles - 1, Article{"t", {}, "c", "宏观动向"});
         issue.AppendArticles(many);
-        issue.AddArticle(QStringLiteral("last"), {}, {}, QStringLiteral("宏观动向"));
+        issue.AddArticle("last", {}, {}, "宏观动向");
         QCOMPARE(issue.ArticleCount(), MaxArticles);
 
         QSignalSpy inserted(&issue, &Issue::rowsAboutToBeInserted);
-        try {
-            issue.AddArticle(QStringLiteral("one too many"), {}, {}, {});
-            QFAIL("no overflow");
-        } catch (const RuntimeError& e) {
-            QCOMPARE(e.description(), QStringLiteral("溢出"));
-        }
+        QCOMPARE(ErrorOf([&] { issue.AddArticle("one too many", {}, {}, {}); }), (Error{6, "溢出"}));
         QCOMPARE(issue.ArticleCount(), MaxArticles);
         QCOMPARE(issue.rowCount(), MaxArticles);
         QCOMPARE(inserted.count(), 0);
 
         issue.DeleteArticle(0);
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, issue.AppendArticles({{}, {}}));
+        QCOMPARE(ErrorOf([&] { issue.AppendArticles({{}, {}}); }).first, 6);
         QCOMPARE(issue.ArticleCount(), MaxArticles - 1);
         issue.AppendArticles({{}});
         QCOMPARE(issue.ArticleCount(), MaxArticles);

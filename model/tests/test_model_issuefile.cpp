@@ -2,6 +2,7 @@
 #include "model/filename.h"
 #include "model/issuefile.h"
 #include "model/tests/files.h"
+#include "engine/tests/golden.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -67,11 +68,8 @@ private slots:
         QCOMPARE(written({sample}), expected);
 
         const QString body = QString(40000, QChar(u'字')) + QStringLiteral("\"") + QString(40000, QChar(u'文'));
-        const QVector<Article> articles{
-            sample,
-            {QStringLiteral("他说\"好\""), QStringLiteral("来源, 带逗号"), QStringLiteral("a\r\n\r\nb\r\n"), QStringLiteral("宏观动向")},
-            {QStringLiteral("  空格  "), QStringLiteral("abcdefghijk"), body, QStringLiteral("未知类别")},
-        };
+        const QVector<Article> articles{sample, {"他说\"好\"", "来源, 带逗号", "a\r\n\r\nb\r\n", "宏观动向"},
+                                        {"  空格  ", "abcdefghijk", body, "未知类别"}};
         const QByteArray bytes = written(articles);
         QVERIFY(!bytes.mid(5).contains("\"\xba\xc3\"")); // the quoted word is not written with quotes
         QVector<Article> back = articles;
@@ -83,72 +81,44 @@ private slots:
         QCOMPARE(read(written(foreign)), (QVector<Article>{{QStringLiteral("笑??"), {}, QStringLiteral("€"), {}}}));
     }
 
-    void badFilesLoadNothing_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("description");
-        const QByteArray record = "\"t\"\r\n\"s\"\r\n\"c\"\r\n\"k\"\r\n";
-        QTest::newRow("truncated") << QByteArray("\"2\"\r\n" + record) << QStringLiteral("输入超出文件尾");
-        QTest::newRow("open quote") << QByteArray("\"1\"\r\n\"t\"\r\n\"s") << QStringLiteral("输入超出文件尾");
-        QTest::newRow("empty file") << QByteArray("") << QStringLiteral("输入超出文件尾");
-        QTest::newRow("no such file") << QByteArray() << QStringLiteral("文件未找到");
-        QTest::newRow("unquoted field") << QByteArray("\"1\"\r\nt\r\n\"s\"\r\n\"c\"\r\n\"k\"\r\n") << QStringLiteral("无效的文件格式");
-        QTest::newRow("text after the quote") << QByteArray("\"1\"\r\n\"t\"\r\n\"s\"\r\n\"c\"\r\n\"k\" x\r\n") << QStringLiteral("无效的文件格式");
-        QTest::newRow("unquoted count") << QByteArray("1\r\n" + record) << QStringLiteral("无效的文件格式");
-        QTest::newRow("negative count") << QByteArray("\"-1\"\r\n" + record) << QStringLiteral("类型不匹配");
-        QTest::newRow("not a number") << QByteArray("\"1x\"\r\n" + record) << QStringLiteral("类型不匹配");
-        QTest::newRow("too many") << QByteArray("\"40000\"\r\n" + record) << QStringLiteral("溢出");
-    }
+    // Rows of data/bad_files.txt: a file's bytes ("(none)": no such file) →
+    // the boxes its load shows (text, title, buttons) and the articles in the
+    // issue after: only the one there before.
     void badFilesLoadNothing()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, description);
-        // A null row stands for a file that is not there.
-        const QString path = bytes.isNull() ? dir.filePath("none.owd") : WriteFile(dir.filePath("bad.owd"), bytes);
-        Issue issue;
-        issue.AddArticle(QStringLiteral("原有"), {}, QStringLiteral("x"), QStringLiteral("宏观动向"));
-        ScriptedDialogs dialogs;
-        LoadIssue(issue, path, dialogs);
-        QCOMPARE(dialogs.shown.size(), 1);
-        QCOMPARE(dialogs.lastText(), QStringLiteral("发生错误\r") + description);
-        QCOMPARE(dialogs.shown[0].buttons, Buttons::Ok);
-        QCOMPARE(dialogs.shown[0].title, AppTitle());
-        QCOMPARE(issue.ArticleCount(), 1);
-        QCOMPARE(issue.rowCount(), 1);
+        BREVIX_COMPARE_TRANSCRIPT("bad_files.txt", [&](const QString& bytes) {
+            const QString path = bytes == "(none)" ? dir.filePath("none.owd") : WriteFile(dir.filePath("bad.owd"), bytes.toLatin1());
+            Issue issue;
+            issue.AddArticle("原有", {}, "x", "宏观动向");
+            ScriptedDialogs dialogs;
+            LoadIssue(issue, path, dialogs);
+            QStringList out;
+            for (const auto& box : dialogs.shown)
+                out << QString("%1 (%2, buttons %3)").arg(box.text, box.title).arg(int(box.buttons));
+            return out.join("; ") + QString("; %1 article, %2 line").arg(issue.ArticleCount()).arg(issue.rowCount());
+        });
     }
 
+    // Rows of data/loads_to_the_limit.txt: articles there, articles in the
+    // file → the box shown, the lines after, the last old and new article.
     // A file's articles follow those already there, up to 32 767; one more
     // and nothing is loaded.
-    void loadAppendsUpToTheLimit_data()
-    {
-        QTest::addColumn<int>("there");
-        QTest::addColumn<int>("inFile");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("an empty file") << 1 << 0 << QString();
-        QTest::newRow("the limit in one file") << 0 << int(MaxArticles) << QString();
-        QTest::newRow("filled up to the limit") << MaxArticles - 2 << 2 << QString();
-        QTest::newRow("one past the limit") << MaxArticles - 2 << 3 << QStringLiteral("发生错误\r溢出");
-    }
     void loadAppendsUpToTheLimit()
     {
-        QFETCH(int, there);
-        QFETCH(int, inFile);
-        QFETCH(QString, shown);
-        const QString path = WriteFile(dir.filePath("many.owd"), written(QVector<Article>(inFile, sample)));
-        const Article old{QStringLiteral("原有"), {}, QStringLiteral("x"), QStringLiteral("宏观动向")};
-        Issue issue;
-        issue.AppendArticles(QVector<Article>(there, old));
-        ScriptedDialogs dialogs;
-        LoadIssue(issue, path, dialogs);
-        QCOMPARE(dialogs.lastText(), shown);
-        const int loaded = shown.isEmpty() ? inFile : 0;
-        QCOMPARE(issue.rowCount(), there + loaded);
-        if (there > 0)
-            QCOMPARE(issue.article(there - 1), old);
-        if (loaded > 0) {
-            QCOMPARE(issue.article(there), sample);
-            QCOMPARE(issue.data(issue.index(there + loaded - 1)).toString(), QStringLiteral("简讯----企业纵横"));
-        }
+        BREVIX_COMPARE_TRANSCRIPT("loads_to_the_limit.txt", [&](const QString& row) {
+            const int there = row.section(u' ', 0, 0).toInt(), inFile = row.section(u' ', 2, 2).toInt();
+            const QString path = WriteFile(dir.filePath("many.owd"), written(QVector<Article>(inFile, sample)));
+            const Article old{"原有", {}, "x", "宏观动向"};
+            Issue issue;
+            issue.AppendArticles(QVector<Article>(there, old));
+            ScriptedDialogs dialogs;
+            LoadIssue(issue, path, dialogs);
+            const auto line = [&](int k) { return k < 0 || k >= issue.rowCount() ? "-" : issue.data(issue.index(k)).toString(); };
+            const bool kept = there == 0 || issue.article(there - 1) == old;
+            const bool appended = issue.rowCount() == there || issue.article(there) == sample;
+            return QString("%1; %2 lines, ending %3 %4%5").arg(dialogs.lastText().isEmpty() ? "no box" : dialogs.lastText())
+                .arg(issue.rowCount()).arg(line(there - 1), line(issue.rowCount() - 1), kept && appended ? "" : ", articles differ");
+        });
     }
 
     void aFailedWriteIsReported()
@@ -159,55 +129,41 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(RuntimeError, WriteIssue({sample, sample}, readOnly));
     }
 
-    // Every failure is reported, and the old file stays byte for byte with
-    // nothing left beside it: small issues (the failure shows only when the
-    // bytes are flushed) and large ones, in folders that take a temporary
-    // file and in folders that refuse one (the file is rewritten in place,
-    // which a writable file there allows).
-    void failedSavesKeepTheOldFile_data()
-    {
-        QTest::addColumn<int>("articles");
-        QTest::addColumn<int>("sizeLimit"); // 0: none
-        QTest::addColumn<bool>("lockedFolder");
-        QTest::addColumn<bool>("readOnlyFile");
-        QTest::addColumn<QString>("description");
-        QTest::newRow("full disk, small issue") << 40 << 1024 << false << false << "磁盘已满";
-        QTest::newRow("full disk, large issue") << 20000 << 65536 << false << false << "磁盘已满";
-        QTest::newRow("full disk, in place, small") << 40 << 1024 << true << false << "磁盘已满";
-        QTest::newRow("full disk, in place, large") << 20000 << 65536 << true << false << "磁盘已满";
-        QTest::newRow("read-only file, locked folder") << 1 << 0 << true << true << "权限被拒绝";
-        QTest::newRow("saved in place, locked folder") << 1 << 0 << true << false << "";
-    }
+    // Rows of data/failed_saves.txt: articles saved over a file, a file-size
+    // limit, the folder locked, the file read-only → the box shown, the file
+    // left and what the folder holds. Every failure is reported, and the old
+    // file stays byte for byte with nothing left beside it: small issues (the
+    // failure shows only when the bytes are flushed) and large ones, in
+    // folders that take a temporary file and in folders that refuse one (the
+    // file is rewritten in place, which a writable file there allows).
     void failedSavesKeepTheOldFile()
     {
-        QFETCH(int, articles);
-        QFETCH(int, sizeLimit);
-        QFETCH(bool, lockedFolder);
-        QFETCH(bool, readOnlyFile);
-        QFETCH(QString, description);
-        QTemporaryDir here;
-        const QByteArray old = written({sample, sample});
-        const QString path = WriteFile(here.filePath("keep.owd"), old);
-        chmod(QFile::encodeName(path).constData(), readOnlyFile ? 0444 : 0666);
-        chmod(QFile::encodeName(here.path()).constData(), lockedFolder ? 0555 : 0755);
-        Issue issue;
-        issue.AppendArticles(QVector<Article>(articles, sample));
-
-        auto save = [&] {
-            ScriptedDialogs dialogs;
-            {
-                std::optional<faults::FileSizeLimit> limit;
-                if (sizeLimit > 0)
-                    limit.emplace(sizeLimit);
-                SaveIssue(issue, path, dialogs);
-            }
-            return dialogs.lastText().toUtf8();
-        };
-        const QString shown = QString::fromUtf8(lockedFolder ? faults::Unprivileged(save) : save());
-        chmod(QFile::encodeName(here.path()).constData(), 0755);
-        QCOMPARE(shown, description.isEmpty() ? QString() : QStringLiteral("发生错误\r") + description);
-        QCOMPARE(FileBytes(path), description.isEmpty() ? written(issue.snapshot()) : old);
-        QCOMPARE(FilesIn(here.path()), QStringList{QStringLiteral("keep.owd")});
+        BREVIX_COMPARE_TRANSCRIPT("failed_saves.txt", [](const QString& row) {
+            const int sizeLimit = row.section("limit ", 1).section(u',', 0, 0).toInt(); // 0: none
+            const bool lockedFolder = row.contains("locked folder");
+            QTemporaryDir here;
+            const QByteArray old = written({sample, sample});
+            const QString path = WriteFile(here.filePath("keep.owd"), old);
+            chmod(QFile::encodeName(path).constData(), row.contains("read-only file") ? 0444 : 0666);
+            chmod(QFile::encodeName(here.path()).constData(), lockedFolder ? 0555 : 0755);
+            Issue issue;
+            issue.AppendArticles(QVector<Article>(row.section(u' ', 0, 0).toInt(), sample));
+            auto save = [&] {
+                ScriptedDialogs dialogs;
+                {
+                    std::optional<faults::FileSizeLimit> limit;
+                    if (sizeLimit > 0)
+                        limit.emplace(sizeLimit);
+                    SaveIssue(issue, path, dialogs);
+                }
+                return dialogs.lastText().toUtf8();
+            };
+            const QString shown = QString::fromUtf8(lockedFolder ? faults::Unprivileged(save) : save());
+            chmod(QFile::encodeName(here.path()).constData(), 0755);
+            const QByteArray left = FileBytes(path);
+            const QString file = left == old ? "the old file" : left == written(issue.snapshot()) ? "saved" : "other bytes";
+            return QString("%1; %2; %3").arg(shown.isEmpty() ? "no box" : shown, file, FilesIn(here.path()).join(u' '));
+        });
     }
 
     // Any name the file system takes: bytes that are not UTF-8, in the

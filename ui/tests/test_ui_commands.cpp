@@ -184,25 +184,18 @@ private slots:
         // Announces three articles and holds one: its first article must not stay behind.
         const QString badPath = faults::WriteFile(dir.filePath("bad.owd"), ToCodePage936("\"3\"\r\n\"甲\"\r\n\"s\"\r\n\"x\"\r\n\"企业纵横\"\r\n"));
 
-        const struct {
-            QStringList paths;
-            QVector<Article> loaded;
-            int errorBoxes;
-        } cases[] = {
-            {{goodPath}, good, 0},
-            {{badPath}, {}, 1},
-            {{goodPath, badPath, goodPath}, good + good, 1},
-        };
-        for (const auto& test : cases) {
+        // The files given, the articles loaded, the error boxes shown.
+        for (const auto& [paths, loaded, errorBoxes] : {std::tuple{QStringList{goodPath}, good, 0}, {QStringList{badPath}, QVector<Article>{}, 1},
+                                                        {QStringList{goodPath, badPath, goodPath}, good + good, 1}}) {
             Composer c;
-            c.form->OpenIssueFiles(test.paths);
-            QCOMPARE(c.issue().snapshot(), test.loaded);
-            QCOMPARE(c.list()->model()->rowCount(), test.loaded.size());
-            QCOMPARE(c.texts().size(), test.errorBoxes);
+            c.form->OpenIssueFiles(paths);
+            QCOMPARE(c.issue().snapshot(), loaded);
+            QCOMPARE(c.list()->model()->rowCount(), loaded.size());
+            QCOMPARE(c.texts().size(), errorBoxes);
             for (const QString& text : c.texts())
                 QVERIFY2(text.startsWith("发生错误\r"), qPrintable(text)); // the load command's box
             c.click("cmdInFile"); // the file dialog offers the file named last, as after a load
-            QCOMPARE(c.dialogs.fileRequests.last().initialPath, test.paths.last());
+            QCOMPARE(c.dialogs.fileRequests.last().initialPath, paths.last());
         }
     }
 

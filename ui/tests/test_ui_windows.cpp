@@ -44,21 +44,50 @@ void CheckControls(QWidget* window)
 class TestWindows : public QObject {
     Q_OBJECT
 private slots:
-    // Both windows of both editions; the edit dialog opens with the cursor
-    // in the body, and each window reads as its caption.
-    void controlsShowTheirCaptions()
+    // Both editions as automation tools and screen readers use them: each
+    // option toggled through the accessibility layer is the one submitted; a
+    // date box's label is its name and its number its value, set through the
+    // value or by choosing an item of its list. Both windows show their
+    // captions whole; the edit dialog opens with the cursor in the body, and
+    // each window reads as its caption.
+    void bothEditionsThroughAccessibility()
     {
         for (const Edition* edition : {&Brevix2003Edition(), &BrevixEdition()}) {
             Composer c(*edition);
+            QStringList wanted;
+            for (int k = 0; k < c.entry().famClass->count(); ++k) {
+                // Another option clicked first, so a category remembered from a click would show.
+                c.type("标题", "出处", "正文", k == 0 ? 1 : 0);
+                QVERIFY(AccessibleAction(c.entry().famClass->option(k), QAccessibleActionInterface::toggleAction()));
+                QVERIFY(AccessibleAction(c.get("cmdTJ"), QAccessibleActionInterface::pressAction()));
+                QTRY_COMPARE(c.issue().ArticleCount(), k + 1);
+                wanted << c.edition.categories[k].name;
+            }
+            QCOMPARE(c.issue().Categories(), wanted);
+            for (auto [name, label, value] :
+                 {std::tuple{"cboYear", "出刊日期 年", 2003}, {"cboMonth", "出刊日期 月", 7}, {"cboDay", "出刊日期 日", 31}}) {
+                auto* box = c.get<QComboBox>(name);
+                QAccessibleInterface* read = QAccessible::queryAccessibleInterface(box);
+                QAccessibleValueInterface* number = read->valueInterface();
+                const auto heard = [&] {
+                    return QStringList{box->currentText(), number->currentValue().toString(), read->text(QAccessible::Value),
+                                       read->text(QAccessible::Name)};
+                };
+                QVERIFY(number && !number->currentValue().isValid());
+                number->setCurrentValue(value);
+                const QString v = QString::number(value);
+                QCOMPARE(heard(), (QStringList{v, v, v, label}));
+                read->child(0)->child(0)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction()); // the first item
+                QCOMPARE(heard(), (QStringList{box->itemText(0), box->itemText(0), box->itemText(0), label}));
+            }
             CheckControls(c.form.get());
             Form2* dialog = c.openDialog();
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
             CheckControls(dialog);
             QVERIFY(QTest::qWaitForWindowActive(dialog));
             QCOMPARE(QApplication::focusWidget(), dialog->entry().rtxtWord);
-            QCOMPARE(QAccessible::queryAccessibleInterface(c.form.get())->text(QAccessible::Name),
-                     QStringLiteral("排版信息准备"));
-            QCOMPARE(QAccessible::queryAccessibleInterface(dialog)->text(QAccessible::Name), QStringLiteral("编辑信息"));
+            QCOMPARE(QAccessible::queryAccessibleInterface(c.form.get())->text(QAccessible::Name), "排版信息准备");
+            QCOMPARE(QAccessible::queryAccessibleInterface(dialog)->text(QAccessible::Name), "编辑信息");
         }
     }
 
@@ -84,49 +113,6 @@ private slots:
         QCOMPARE(frame->selected(), 3);
     }
 
-    void optionToggledThroughAccessibilityIsSubmitted()
-    {
-        for (const Edition* edition : {&Brevix2003Edition(), &BrevixEdition()}) {
-            Composer c(*edition);
-            QStringList wanted;
-            for (int k = 0; k < c.entry().famClass->count(); ++k) {
-                // Another option clicked first, so a category remembered from a click would show.
-                c.type("标题", "出处", "正文", k == 0 ? 1 : 0);
-                QVERIFY(AccessibleAction(c.entry().famClass->option(k), QAccessibleActionInterface::toggleAction()));
-                QVERIFY(AccessibleAction(c.get("cmdTJ"), QAccessibleActionInterface::pressAction()));
-                QTRY_COMPARE(c.issue().ArticleCount(), k + 1);
-                wanted << c.edition.categories[k].name;
-            }
-            QCOMPARE(c.issue().Categories(), wanted);
-        }
-    }
-
-    // A screen reader hears each date box's label as its name and its number
-    // as its value, and sets the number through the value or by choosing an
-    // item of the box's list.
-    void dateBoxesReadAndSetThroughAccessibility()
-    {
-        for (const Edition* edition : {&Brevix2003Edition(), &BrevixEdition()}) {
-            Composer c(*edition);
-            for (auto [name, label, value] :
-                 {std::tuple{"cboYear", "出刊日期 年", 2003}, {"cboMonth", "出刊日期 月", 7}, {"cboDay", "出刊日期 日", 31}}) {
-                auto* box = c.get<QComboBox>(name);
-                QAccessibleInterface* read = QAccessible::queryAccessibleInterface(box);
-                QAccessibleValueInterface* number = read->valueInterface();
-                const auto heard = [&] {
-                    return QStringList{box->currentText(), number->currentValue().toString(), read->text(QAccessible::Value),
-                                       read->text(QAccessible::Name)};
-                };
-                QVERIFY(number && !number->currentValue().isValid());
-                number->setCurrentValue(value);
-                const QString v = QString::number(value);
-                QCOMPARE(heard(), (QStringList{v, v, v, label}));
-                read->child(0)->child(0)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction()); // the first item
-                QCOMPARE(heard(), (QStringList{box->itemText(0), box->itemText(0), box->itemText(0), label}));
-            }
-        }
-    }
-
     // The title list's lines as a screen reader has them, chosen through the
     // list and following their articles when they move.
     void titleLinesThroughAccessibility()
@@ -147,40 +133,32 @@ private slots:
 
     void messageBoxes()
     {
-        // What the real box shows, and the answer of a button or of Escape (the box's cancelling one).
-        struct Case {
-            Buttons buttons;
-            Icon icon;
-            QMessageBox::StandardButton press; // NoButton: Escape
-            Answer answer;
-            QMessageBox::StandardButtons shownButtons;
-            QMessageBox::Icon shownIcon;
-        };
+        // What the real box shows, and the answer of a button or of Escape
+        // (NoButton; the box's cancelling one): buttons, icon, button pressed →
+        // answer, the box's buttons and icon.
         using B = QMessageBox;
-        const Case cases[] = {
-            {Buttons::Ok, Icon::None, B::Ok, Answer::Ok, B::Ok, B::NoIcon},
-            {Buttons::YesNo, Icon::Warning, B::Yes, Answer::Yes, B::Yes | B::No, B::Warning},
-            {Buttons::YesNo, Icon::None, B::NoButton, Answer::No, B::Yes | B::No, B::NoIcon},
-            {Buttons::OkCancel, Icon::Information, B::NoButton, Answer::Cancel, B::Ok | B::Cancel, B::Information},
-        };
-        for (const Case& test : cases) {
+        for (const auto& [buttons, icon, press, answer, shownButtons, shownIcon] : {
+                 std::tuple{Buttons::Ok, Icon::None, B::Ok, Answer::Ok, B::StandardButtons(B::Ok), B::NoIcon},
+                 {Buttons::YesNo, Icon::Warning, B::Yes, Answer::Yes, B::Yes | B::No, B::Warning},
+                 {Buttons::YesNo, Icon::None, B::NoButton, Answer::No, B::Yes | B::No, B::NoIcon},
+                 {Buttons::OkCancel, Icon::Information, B::NoButton, Answer::Cancel, B::Ok | B::Cancel, B::Information}}) {
             QString shown;
-            QMessageBox::StandardButtons buttons;
-            QMessageBox::Icon icon = QMessageBox::Critical;
-            QTimer::singleShot(0, [&] {
+            QMessageBox::StandardButtons boxButtons;
+            QMessageBox::Icon boxIcon = QMessageBox::Critical;
+            QTimer::singleShot(0, [&, press = press] {
                 auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
                 shown = box->windowTitle() + " " + box->text();
-                buttons = box->standardButtons();
-                icon = box->icon();
-                if (test.press == QMessageBox::NoButton)
+                boxButtons = box->standardButtons();
+                boxIcon = box->icon();
+                if (press == QMessageBox::NoButton)
                     QTest::keyClick(box, Qt::Key_Escape);
                 else
-                    box->button(test.press)->click();
+                    box->button(press)->click();
             });
-            QCOMPARE(QtDialogs().message("发生错误！\r\n下标越界", test.buttons, test.icon, "保存"), test.answer);
+            QCOMPARE(QtDialogs().message("发生错误！\r\n下标越界", buttons, icon, "保存"), answer);
             QCOMPARE(shown, QStringLiteral("保存 发生错误！\r\n下标越界"));
-            QCOMPARE(buttons, test.shownButtons);
-            QCOMPARE(icon, test.shownIcon);
+            QCOMPARE(boxButtons, shownButtons);
+            QCOMPARE(boxIcon, shownIcon);
         }
     }
 };
