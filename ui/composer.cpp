@@ -64,7 +64,7 @@ StartRequest ParseStartArguments(int argc, const char* const* argv)
             if (choice)
                 request.wordProcessor = *choice;
             else if (request.badOption.isEmpty())
-                request.badOption = QString::fromLocal8Bit(inOne ? argument : argument + ' ' + value);
+                request.badOption = QString::fromLocal8Bit(inOne || value.isEmpty() ? argument : argument + ' ' + value);
         } else if (options && argument.startsWith('-')) {
             if (request.badOption.isEmpty())
                 request.badOption = QString::fromLocal8Bit(argument);

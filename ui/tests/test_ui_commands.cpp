@@ -201,7 +201,8 @@ private slots:
 
     // Rows of data/start_arguments.txt: the arguments, "|" between them →
     // what the program starts into (0 compose, 1 help, 2 version, 3 a bad
-    // option), the issue files it composes with, the option not understood.
+    // option), the issue files it composes with, the option not understood,
+    // the word processor (0 built-in, 1 LibreOffice, 2 auto).
     void startArguments()
     {
         BREVIX_COMPARE_TRANSCRIPT("start_arguments.txt", [](const QString& row) {
@@ -213,7 +214,7 @@ private slots:
                 argv.push_back(argument.constData());
             const StartRequest request = ParseStartArguments(int(argv.size()), argv.data());
             const QString files = request.kind == StartRequest::Kind::Compose ? request.issueFiles.join(u'|') : QString();
-            return QString("%1 [%2] [%3]").arg(int(request.kind)).arg(files, request.badOption);
+            return QString("%1 [%2] [%3] %4").arg(int(request.kind)).arg(files, request.badOption).arg(int(request.wordProcessor));
         });
     }
 
