@@ -107,6 +107,9 @@ private slots:
         second->CloseWhatItOpened();
         QVERIFY(second->office()->isAlive());
         QCOMPARE(DescribeWriter(document).size(), DescribeEngine(*first->lastShadow()).size()); // still open
+        // Writer's own export, as the command without a window stores it.
+        QVERIFY(first->ExportLastDocument("docx").startsWith("PK"));
+        QVERIFY(first->ExportLastDocument("pdf").startsWith("%PDF"));
         first->CloseLastDocument();
     }
 
