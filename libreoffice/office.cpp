@@ -125,6 +125,10 @@ Reference<css::uno::XComponentContext> LocalContext()
     const QString rc = ProgramDir() + QStringLiteral("/fundamentalrc");
     if (!QFileInfo::exists(rc))
         throw RuntimeError::CannotCreateObject();
+    // The bridge writes to the office's pipe; an office that died makes that
+    // write fail, which must be an error of the call, not a signal that ends
+    // the program.
+    std::signal(SIGPIPE, SIG_IGN);
     try {
         rtl::Bootstrap::set(rtl::OUString("URE_BOOTSTRAP"), ToOU(QStringLiteral("vnd.sun.star.pathname:") + rc));
         context = cppu::defaultBootstrap_InitialComponentContext();
