@@ -2,6 +2,7 @@
 
 #include "engine/failures.h"
 #include "generator/automation_values.h"
+#include "generator/engine_range_format.h"
 #include "generator/sendkeys.h"
 
 #include <algorithm>
@@ -33,66 +34,6 @@ void CheckOpen(const engine::Document& doc)
 }
 
 
-class FontImpl : public word::Font {
-public:
-    explicit FontImpl(std::shared_ptr<engine::Range> range) : range_(std::move(range)) {}
-    void put_Name(const QString& name) override { check(); range_->setFontName(name); }
-    void put_Size(float points) override { check(); range_->setFontSize(points); }
-    void put_Bold(int value) override { check(); range_->setBold(word::BoolArgument(value)); }
-    void put_ColorIndex(int value) override { check(); range_->setColorIndex(value); }
-    void put_Underline(int value) override { check(); range_->setUnderline(value); }
-
-private:
-    void check() const { CheckOpen(range_->document()); }
-    std::shared_ptr<engine::Range> range_;
-};
-
-class ParagraphsImpl : public word::Paragraphs {
-public:
-    explicit ParagraphsImpl(std::shared_ptr<engine::Range> range) : range_(std::move(range)) {}
-    void put_Alignment(int value) override
-    {
-        CheckOpen(range_->document());
-        if (value < word::wdAlignParagraphLeft || value > word::wdAlignParagraphJustify)
-            throw ValueOutOfRange();
-        range_->setAlignment(static_cast<engine::Alignment>(value));
-    }
-
-private:
-    std::shared_ptr<engine::Range> range_;
-};
-
-class ParagraphFormatImpl : public word::ParagraphFormat {
-public:
-    explicit ParagraphFormatImpl(std::shared_ptr<engine::Range> range) : range_(std::move(range)) {}
-    void put_LineSpacingRule(int value) override
-    {
-        check();
-        if (value < 0 || value > 5)
-            throw ValueOutOfRange();
-        range_->setLineSpacingRule(static_cast<engine::LineSpacingRule>(value));
-    }
-    void put_LineSpacing(float points) override { check(); range_->setLineSpacing(points); }
-    void put_FirstLineIndent(float points) override { check(); range_->setFirstLineIndent(points); }
-    void put_LeftIndent(float points) override { check(); range_->setLeftIndent(points); }
-
-private:
-    void check() const { CheckOpen(range_->document()); }
-    std::shared_ptr<engine::Range> range_;
-};
-
-class BordersImpl : public word::Borders {
-public:
-    explicit BordersImpl(std::shared_ptr<engine::Range> range) : range_(std::move(range)) {}
-    void put_OutsideLineStyle(int value) override { check(); range_->setBorderStyle(value); }
-    void put_OutsideLineWidth(int value) override { check(); range_->setBorderWidth(value); }
-    void put_OutsideColorIndex(int value) override { check(); range_->setBorderColorIndex(value); }
-
-private:
-    void check() const { CheckOpen(range_->document()); }
-    std::shared_ptr<engine::Range> range_;
-};
-
 class RangeImpl : public word::Range {
 public:
     explicit RangeImpl(std::shared_ptr<engine::Range> range) : range_(std::move(range)) {}
@@ -123,16 +64,18 @@ public:
             throw ValueOutOfRange();
     }
     void Select() override { check(); range_->select(); }
-    word::FontRef get_Font() override { check(); return std::make_shared<FontImpl>(range_); }
-    word::ParagraphsRef get_Paragraphs() override { check(); return std::make_shared<ParagraphsImpl>(range_); }
-    word::ParagraphFormatRef get_ParagraphFormat() override
-    {
-        check();
-        return std::make_shared<ParagraphFormatImpl>(range_);
-    }
-    word::BordersRef get_Borders() override { check(); return std::make_shared<BordersImpl>(range_); }
+    word::FontRef get_Font() override { return format(); }
+    word::ParagraphsRef get_Paragraphs() override { return format(); }
+    word::ParagraphFormatRef get_ParagraphFormat() override { return format(); }
+    word::BordersRef get_Borders() override { return format(); }
 
     engine::Range& engineRange() { return *range_; }
+
+    std::shared_ptr<word::EngineRangeFormat> format()
+    {
+        check();
+        return std::make_shared<word::EngineRangeFormat>(range_, word::EngineRangeFormat::Hooks{[r = range_] { CheckOpen(r->document()); }});
+    }
 
 private:
     void check() const { CheckOpen(range_->document()); }

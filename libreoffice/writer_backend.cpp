@@ -4,6 +4,7 @@
 #include "engine/failures.h"
 #include "engine/keyboard.h"
 #include "generator/automation_values.h"
+#include "generator/engine_range_format.h"
 #include "generator/sendkeys.h"
 #include "libreoffice/writer_format.h"
 
@@ -387,88 +388,6 @@ namespace {
 
 using DocPtr = std::shared_ptr<WriterDocument>;
 
-class FontImpl : public word::Font {
-public:
-    FontImpl(DocPtr doc, std::shared_ptr<engine::Range> range) : doc_(std::move(doc)), range_(std::move(range)) {}
-    void put_Name(const QString& name) override { set([&] { range_->setFontName(name); }); }
-    void put_Size(float points) override { set([&] { range_->setFontSize(points); }); }
-    void put_Bold(int value) override { set([&] { range_->setBold(word::BoolArgument(value)); }); }
-    void put_ColorIndex(int value) override { set([&] { range_->setColorIndex(value); }); }
-    void put_Underline(int value) override { set([&] { range_->setUnderline(value); }); }
-
-private:
-    template <typename F> void set(F&& f)
-    {
-        doc_->CheckOpen();
-        f();
-        doc_->PushChars(range_->start(), range_->end());
-    }
-    DocPtr doc_;
-    std::shared_ptr<engine::Range> range_;
-};
-
-class ParagraphsImpl : public word::Paragraphs {
-public:
-    ParagraphsImpl(DocPtr doc, std::shared_ptr<engine::Range> range) : doc_(std::move(doc)), range_(std::move(range)) {}
-    void put_Alignment(int value) override
-    {
-        doc_->CheckOpen();
-        if (value < word::wdAlignParagraphLeft || value > word::wdAlignParagraphJustify)
-            throw engine::ValueOutOfRange();
-        range_->setAlignment(static_cast<engine::Alignment>(value));
-        doc_->PushRange(range_->start(), range_->end(), false, true);
-    }
-
-private:
-    DocPtr doc_;
-    std::shared_ptr<engine::Range> range_;
-};
-
-class ParagraphFormatImpl : public word::ParagraphFormat {
-public:
-    ParagraphFormatImpl(DocPtr doc, std::shared_ptr<engine::Range> range) : doc_(std::move(doc)), range_(std::move(range)) {}
-    void put_LineSpacingRule(int value) override
-    {
-        set([&] {
-            if (value < 0 || value > 5)
-                throw engine::ValueOutOfRange();
-            range_->setLineSpacingRule(static_cast<engine::LineSpacingRule>(value));
-        });
-    }
-    void put_LineSpacing(float points) override { set([&] { range_->setLineSpacing(points); }); }
-    void put_FirstLineIndent(float points) override { set([&] { range_->setFirstLineIndent(points); }); }
-    void put_LeftIndent(float points) override { set([&] { range_->setLeftIndent(points); }); }
-
-private:
-    template <typename F> void set(F&& f)
-    {
-        doc_->CheckOpen();
-        f();
-        doc_->PushRange(range_->start(), range_->end(), false, true);
-    }
-    DocPtr doc_;
-    std::shared_ptr<engine::Range> range_;
-};
-
-// Text border or paragraph border: the shadow decides; both are copied.
-class BordersImpl : public word::Borders {
-public:
-    BordersImpl(DocPtr doc, std::shared_ptr<engine::Range> range) : doc_(std::move(doc)), range_(std::move(range)) {}
-    void put_OutsideLineStyle(int value) override { set([&] { range_->setBorderStyle(value); }); }
-    void put_OutsideLineWidth(int value) override { set([&] { range_->setBorderWidth(value); }); }
-    void put_OutsideColorIndex(int value) override { set([&] { range_->setBorderColorIndex(value); }); }
-
-private:
-    template <typename F> void set(F&& f)
-    {
-        doc_->CheckOpen();
-        f();
-        doc_->PushRange(range_->start(), range_->end(), true, true);
-    }
-    DocPtr doc_;
-    std::shared_ptr<engine::Range> range_;
-};
-
 class RangeImpl : public word::Range {
 public:
     RangeImpl(DocPtr doc, std::shared_ptr<engine::Range> range) : doc_(std::move(doc)), range_(std::move(range)) {}
@@ -518,20 +437,27 @@ public:
                 selection->select(Any(doc_->cursor));
         });
     }
-    word::FontRef get_Font() override { doc_->CheckOpen(); return std::make_shared<FontImpl>(doc_, range_); }
-    word::ParagraphsRef get_Paragraphs() override
-    {
-        doc_->CheckOpen();
-        return std::make_shared<ParagraphsImpl>(doc_, range_);
-    }
-    word::ParagraphFormatRef get_ParagraphFormat() override
-    {
-        doc_->CheckOpen();
-        return std::make_shared<ParagraphFormatImpl>(doc_, range_);
-    }
-    word::BordersRef get_Borders() override { doc_->CheckOpen(); return std::make_shared<BordersImpl>(doc_, range_); }
+    word::FontRef get_Font() override { return format(); }
+    word::ParagraphsRef get_Paragraphs() override { return format(); }
+    word::ParagraphFormatRef get_ParagraphFormat() override { return format(); }
+    word::BordersRef get_Borders() override { return format(); }
 
 private:
+    // Settings go to the shadow, then the stretch they changed to Writer;
+    // a border may be the characters' or the paragraphs', so both go.
+    std::shared_ptr<word::EngineRangeFormat> format()
+    {
+        doc_->CheckOpen();
+        using Changed = word::EngineRangeFormat::Changed;
+        return std::make_shared<word::EngineRangeFormat>(
+            range_, word::EngineRangeFormat::Hooks{[doc = doc_] { doc->CheckOpen(); },
+                                                   [doc = doc_, range = range_](Changed what) {
+                                                       doc->PushRange(range->start(), range->end(),
+                                                                      what != Changed::Paragraphs,
+                                                                      what != Changed::Characters);
+                                                   }});
+    }
+
     DocPtr doc_;
     std::shared_ptr<engine::Range> range_;
 };
