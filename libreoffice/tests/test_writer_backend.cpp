@@ -22,25 +22,20 @@ using namespace brevix::testing;
 
 namespace {
 
-Article A(const QString& title, const QString& source, const QString& body, const QString& category)
-{
-    return {title, source, body, category};
-}
-
 // Every category of both editions; quotes, empty fields, both kinds of line
 // end, a title long enough to leave no dashes, a character outside the BMP.
 QVector<Article> FullIssue()
 {
     return {
-        A("经济运行“总体平稳”", "国家统计局", "前三季度运行平稳。\r\n第二段\"引号\"内容。", "宏观动向"),
-        A("公司签约", "", "签约仪式举行。\n单独换行的第二段。", "企业纵横"),
-        A("钢材价格", "市场周报", "", "市场动态"),
-        A("", "", "", "综合报道"),
-        A("采撷𠀀一则", "报刊", "内容𠀀在此。", "综信采撷"),
-        A("热点", "来源", "热点内容。", "热点关注"),
-        A("综览", "来源", "综览内容。", "信息综览"),
-        A("国内行业消息", "来源", "国内内容。", "国内行业"),
-        A(QString(30, u'长') + "的国际行业标题", "外电", "国际内容。", "国际行业"),
+        {"经济运行“总体平稳”", "国家统计局", "前三季度运行平稳。\r\n第二段\"引号\"内容。", "宏观动向"},
+        {"公司签约", "", "签约仪式举行。\n单独换行的第二段。", "企业纵横"},
+        {"钢材价格", "市场周报", "", "市场动态"},
+        {"", "", "", "综合报道"},
+        {"采撷𠀀一则", "报刊", "内容𠀀在此。", "综信采撷"},
+        {"热点", "来源", "热点内容。", "热点关注"},
+        {"综览", "来源", "综览内容。", "信息综览"},
+        {"国内行业消息", "来源", "国内内容。", "国内行业"},
+        {QString(30, u'长') + "的国际行业标题", "外电", "国际内容。", "国际行业"},
     };
 }
 

@@ -19,6 +19,7 @@
 #include <com/sun/star/lang/XServiceInfo.hpp>
 
 #include <QStringList>
+#include <array>
 #include <cmath>
 
 namespace brevix::testing {
@@ -35,43 +36,36 @@ inline QString Describe(const engine::Border& b)
 inline QString DescribeParagraph(int index, const engine::ParaFormat& f, bool pageBreak)
 {
     return QStringLiteral("¶%1 align=%2 spacing=%3/%4 first=%5 left=%6 border=%7 break=%8")
-        .arg(index)
-        .arg(static_cast<int>(f.alignment))
-        .arg(static_cast<int>(f.lineSpacingRule))
-        .arg(f.lineSpacingTwips)
-        .arg(f.firstLineIndentTwips)
-        .arg(f.leftIndentTwips)
-        .arg(Describe(f.border))
-        .arg(pageBreak);
+        .arg(index).arg(static_cast<int>(f.alignment)).arg(static_cast<int>(f.lineSpacingRule)).arg(f.lineSpacingTwips)
+        .arg(f.firstLineIndentTwips).arg(f.leftIndentTwips).arg(Describe(f.border)).arg(pageBreak);
 }
 
-inline QString DescribeRun(int index, const QString& text, const engine::CharFormat& f)
-{
-    return QStringLiteral("¶%1 「%2」 font=%3/%4 size=%5 bold=%6 colour=%7 underline=%8 border=%9")
-        .arg(index)
-        .arg(QString(text).replace(u'\v', u'\n'))
-        .arg(f.latinFont, f.eastAsianFont)
-        .arg(f.sizePoints())
-        .arg(f.bold)
-        .arg(f.colorIndex)
-        .arg(f.underline)
-        .arg(Describe(f.border));
-}
+// A paragraph's runs, adjacent runs of equal formats as one.
+struct Runs {
+    QStringList& lines;
+    int index;
+    QString text;
+    engine::CharFormat format;
 
-// Adjacent runs of equal formats as one.
-inline void AddRun(QStringList& lines, QString& pendingText, engine::CharFormat& pending, bool& has, int index,
-                   const QString& text, const engine::CharFormat& f)
-{
-    if (has && pending == f) {
-        pendingText += text;
-        return;
+    void add(const QString& more, const engine::CharFormat& f)
+    {
+        if (!text.isEmpty() && format == f) {
+            text += more;
+            return;
+        }
+        flush();
+        text = more;
+        format = f;
     }
-    if (has)
-        lines << DescribeRun(index, pendingText, pending);
-    pendingText = text;
-    pending = f;
-    has = true;
-}
+    void flush()
+    {
+        if (!text.isEmpty())
+            lines << QStringLiteral("¶%1 「%2」 font=%3/%4 size=%5 bold=%6 colour=%7 underline=%8 border=%9")
+                         .arg(index).arg(QString(text).replace(u'\v', u'\n'), format.latinFont, format.eastAsianFont)
+                         .arg(format.sizePoints()).arg(format.bold).arg(format.colorIndex).arg(format.underline)
+                         .arg(Describe(format.border));
+    }
+};
 
 inline QStringList DescribeEngine(const engine::Document& d)
 {
@@ -80,14 +74,10 @@ inline QStringList DescribeEngine(const engine::Document& d)
         const engine::ParagraphInfo p = d.paragraph(i);
         const bool pageBreak = p.markPosition > p.start && libreoffice::IsParagraphStartBreak(d.text(), p.start);
         lines << DescribeParagraph(i, *p.format, pageBreak);
-        QString text;
-        engine::CharFormat format;
-        bool has = false;
-        d.forEachCharRun(p.start + (pageBreak ? 1 : 0), p.markPosition, [&](const engine::CharRun& r) {
-            AddRun(lines, text, format, has, i, d.text(r.start, r.end), *r.format);
-        });
-        if (has)
-            lines << DescribeRun(i, text, format);
+        Runs runs{lines, i, {}, {}};
+        d.forEachCharRun(p.start + (pageBreak ? 1 : 0), p.markPosition,
+                         [&](const engine::CharRun& r) { runs.add(d.text(r.start, r.end), *r.format); });
+        runs.flush();
     }
     const engine::PageNumbers numbers = d.pageNumbers();
     lines << QStringLiteral("page numbers=%1 align=%2").arg(numbers.on).arg(numbers.on ? static_cast<int>(numbers.alignment) : 0);
@@ -120,14 +110,11 @@ inline engine::Border BorderOf(const css::table::BorderLine2& line)
     return b;
 }
 
+// ParaAdjust: LEFT, RIGHT, BLOCK, CENTER.
 inline engine::Alignment AlignmentOf(sal_Int16 adjust)
 {
-    switch (adjust) {
-    case 1: return engine::Alignment::Right;
-    case 2: return engine::Alignment::Justify;
-    case 3: return engine::Alignment::Center;
-    default: return engine::Alignment::Left;
-    }
+    using A = engine::Alignment;
+    return adjust >= 0 && adjust < 4 ? std::array{A::Left, A::Right, A::Justify, A::Center}[adjust] : A::Left;
 }
 
 inline engine::ParaFormat ParaFormatOf(const Reference<css::beans::XPropertySet>& p)
@@ -179,19 +166,15 @@ inline QStringList DescribeWriter(const Reference<css::text::XTextDocument>& doc
         const Reference<css::beans::XPropertySet> paragraph(paragraphs->nextElement(), UNO_QUERY_THROW);
         const bool pageBreak = Get<css::style::BreakType>(paragraph, "BreakType") == css::style::BreakType_PAGE_BEFORE;
         lines << DescribeParagraph(i, ParaFormatOf(paragraph), pageBreak);
-        QString text;
-        engine::CharFormat format;
-        bool has = false;
+        Runs runs{lines, i, {}, {}};
         const auto portions = Reference<css::container::XEnumerationAccess>(paragraph, UNO_QUERY_THROW)->createEnumeration();
         while (portions->hasMoreElements()) {
             const Reference<css::text::XTextRange> portion(portions->nextElement(), UNO_QUERY_THROW);
             const QString portionText = libreoffice::FromOU(portion->getString());
             if (!portionText.isEmpty())
-                AddRun(lines, text, format, has, i, portionText,
-                       CharFormatOf(Reference<css::beans::XPropertySet>(portion, UNO_QUERY_THROW)));
+                runs.add(portionText, CharFormatOf(Reference<css::beans::XPropertySet>(portion, UNO_QUERY_THROW)));
         }
-        if (has)
-            lines << DescribeRun(i, text, format);
+        runs.flush();
     }
     // Page numbers: the first page style's footer, holding the number alone.
     const Reference<css::style::XStyleFamiliesSupplier> families(doc, UNO_QUERY_THROW);
