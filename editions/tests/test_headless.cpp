@@ -104,48 +104,37 @@ private slots:
     // A run that fails leaves an output file already there as it was: the
     // earlier edition ends its run on a title too long for its dash count,
     // and a full disk fails small and large outputs alike.
-    void failedRunsKeepAnOldOutput_data()
-    {
-        QTest::addColumn<bool>("earlier");
-        QTest::addColumn<int>("articles");
-        QTest::addColumn<int>("sizeLimit"); // 0: none
-        QTest::addColumn<QString>("message");
-        QTest::newRow("typesetting fails") << true << 0 << 0 << "typesetting failed: 溢出";
-        QTest::newRow("full disk, small docx") << false << 1 << 1024 << "磁盘已满";
-        QTest::newRow("full disk, large docx") << false << 3000 << 65536 << "磁盘已满";
-    }
     void failedRunsKeepAnOldOutput()
     {
-        QFETCH(bool, earlier);
-        QFETCH(int, articles);
-        QFETCH(int, sizeLimit);
-        QFETCH(QString, message);
-        // Bodies that do not compress, so a large issue makes a large file.
-        QVector<Article> contents;
-        QRandomGenerator random(articles);
-        for (int k = 0; k < articles; ++k) {
-            QString body;
-            for (int c = 0; c < 200; ++c)
-                body += QChar(char16_t(0x4E00 + random.bounded(0x5000)));
-            contents.append({"标题", "某报", body, "宏观动向"});
+        // The edition, the articles (0: one title too long), a file-size limit (0: none), the message.
+        for (const auto& [earlier, articles, sizeLimit, message] : {std::tuple{true, 0, 0, "typesetting failed: 溢出"},
+                                                                     {false, 1, 1024, "磁盘已满"}, {false, 3000, 65536, "磁盘已满"}}) {
+            // Bodies that do not compress, so a large issue makes a large file.
+            QVector<Article> contents;
+            QRandomGenerator random(articles);
+            for (int k = 0; k < articles; ++k) {
+                QString body;
+                for (int c = 0; c < 200; ++c)
+                    body += QChar(char16_t(0x4E00 + random.bounded(0x5000)));
+                contents.append({"标题", "某报", body, "宏观动向"});
+            }
+            if (articles == 0)
+                contents.append({QString(10920, u'长'), "", "", "宏观动向"});
+            const QString issue = faults::WriteFile(dir_.filePath("failing.owd"), faults::IssueBytes(contents));
+            const QString out = faults::WriteFile(dir_.filePath("kept.docx"), "old");
+            const QStringList before = faults::FilesIn(dir_.path());
+            int code = 0;
+            const QString text = Stderr([&, earlier = earlier, sizeLimit = sizeLimit] {
+                std::optional<faults::FileSizeLimit> limit;
+                if (sizeLimit > 0)
+                    limit.emplace(sizeLimit);
+                code = RunHeadless(earlier ? BrevixEdition() : Brevix2003Edition(), {"brevix", "--typeset", issue, "--output", out});
+            });
+            QCOMPARE(code, 1);
+            QVERIFY2(text.endsWith(QString(": ") + message + "\n") && text.count('\n') == 1, qPrintable(text));
+            QCOMPARE(faults::FileBytes(out), QByteArray("old"));
+            QCOMPARE(faults::FilesIn(dir_.path()), before);
         }
-        if (articles == 0)
-            contents.append({QString(10920, u'长'), "", "", "宏观动向"});
-        const QString issue = faults::WriteFile(dir_.filePath("failing.owd"), faults::IssueBytes(contents));
-        const QString out = faults::WriteFile(dir_.filePath("kept.docx"), "old");
-        const QStringList before = faults::FilesIn(dir_.path());
-        int code = 0;
-        const QString text = Stderr([&] {
-            std::optional<faults::FileSizeLimit> limit;
-            if (sizeLimit > 0)
-                limit.emplace(sizeLimit);
-            code = RunHeadless(earlier ? BrevixEdition() : Brevix2003Edition(),
-                               {"brevix", "--typeset", issue, "--output", out});
-        });
-        QCOMPARE(code, 1);
-        QVERIFY2(text.endsWith(": " + message + "\n") && text.count('\n') == 1, qPrintable(text));
-        QCOMPARE(faults::FileBytes(out), QByteArray("old"));
-        QCOMPARE(faults::FilesIn(dir_.path()), before);
     }
 
     // Names that are not UTF-8 reach the file system as the bytes they are.
