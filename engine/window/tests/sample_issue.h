@@ -58,6 +58,11 @@ inline std::shared_ptr<engine::Document> Bulletin(int count, const YieldFn& yiel
     return backend.lastDocument();
 }
 
+// A document's layout brought up to date.
+struct FreshLayout : PageLayout {
+    explicit FreshLayout(const engine::Document& document) : PageLayout(document) { update(); }
+};
+
 // Everything visible on the pages, line by line, for comparing two layouts.
 inline QStringList Describe(const PageLayout& layout)
 {
