@@ -21,10 +21,8 @@ namespace brevix::docwindow::testing {
 inline QVector<Article> SampleArticles(int count)
 {
     static const QStringList titles = {
-        QStringLiteral("一季度全市工业经济运行平稳向好"),
-        QStringLiteral("新能源汽车产销两旺"),
-        QStringLiteral("关于进一步优化营商环境的若干意见出台"),
-        QStringLiteral("我国外贸进出口总值同比增长百分之八"),
+        QStringLiteral("一季度全市工业经济运行平稳向好"), QStringLiteral("新能源汽车产销两旺"),
+        QStringLiteral("关于进一步优化营商环境的若干意见出台"), QStringLiteral("我国外贸进出口总值同比增长百分之八"),
     };
     static const QStringList sentences = {
         QStringLiteral("据有关部门统计，今年以来全市规模以上工业增加值同比增长百分之七点二，增速比上年同期提高一点五个百分点。"),
@@ -34,25 +32,17 @@ inline QVector<Article> SampleArticles(int count)
         QStringLiteral("该项目总投资约12亿元，建成后可年产各类零部件300万件，新增就业岗位1500个。"),
         QStringLiteral("专家建议，企业应抓住产业升级的有利时机，加快数字化转型步伐，提高核心竞争力。"),
     };
-    static const QStringList sources = {
-        QStringLiteral("经济日报"), QStringLiteral("新华社"), QStringLiteral("中国工业报"), QStringLiteral("市统计局"),
-    };
-    static const QStringList categories = {
-        QStringLiteral("宏观动向"), QStringLiteral("企业纵横"), QStringLiteral("市场动态"),
-        QStringLiteral("综合报道"), QStringLiteral("综信采撷"),
-    };
+    static const QStringList sources = {QStringLiteral("经济日报"), QStringLiteral("新华社"), QStringLiteral("中国工业报"), QStringLiteral("市统计局")};
+    static const QStringList categories = {QStringLiteral("宏观动向"), QStringLiteral("企业纵横"), QStringLiteral("市场动态"),
+                                           QStringLiteral("综合报道"), QStringLiteral("综信采撷")};
     QVector<Article> out;
     for (int i = 0; i < count; ++i) {
-        Article a;
-        a.title = titles[i % titles.size()];
-        const int n = 2 + i % 3;
-        for (int k = 0; k < n; ++k)
-            a.content += sentences[(i + k) % sentences.size()];
+        QString content;
+        for (int k = 0; k < 2 + i % 3; ++k)
+            content += sentences[(i + k) % sentences.size()];
         if (i % 4 == 3) // a body of two paragraphs, as pasted text holds them
-            a.content += QStringLiteral("\r\n") + sentences[(i + 2) % sentences.size()];
-        a.source = sources[i % sources.size()];
-        a.category = categories[i % categories.size()];
-        out.append(a);
+            content += QStringLiteral("\r\n") + sentences[(i + 2) % sentences.size()];
+        out.append({titles[i % titles.size()], sources[i % sources.size()], content, categories[i % categories.size()]});
     }
     return out;
 }
@@ -63,22 +53,23 @@ inline std::shared_ptr<engine::Document> Bulletin(int count, const YieldFn& yiel
 {
     builtin::BuiltinBackend backend;
     OutputIssueToWord(backend, SampleArticles(count),
-                      {QStringLiteral("12"), QStringLiteral("345"), QStringLiteral("2003"), QStringLiteral("1"),
-                       QStringLiteral("13")},
+                      {QStringLiteral("12"), QStringLiteral("345"), QStringLiteral("2003"), QStringLiteral("1"), QStringLiteral("13")},
                       OfficeContacts(), yield);
     return backend.lastDocument();
 }
+
+// A document's layout brought up to date.
+struct FreshLayout : PageLayout {
+    explicit FreshLayout(const engine::Document& document) : PageLayout(document) { update(); }
+};
 
 // Everything visible on the pages, line by line, for comparing two layouts.
 inline QStringList Describe(const PageLayout& layout)
 {
     QStringList out;
     for (int p = 0; p < layout.pageCount(); ++p) {
-        for (const LineBox& l : layout.lines(p)) {
-            out << QStringLiteral("%1:%2-%3@%4,%5 %6x%7").arg(p).arg(l.start).arg(l.end)
-                       .arg(l.rect.left(), 0, 'f', 2).arg(l.rect.top(), 0, 'f', 2)
-                       .arg(l.rect.width(), 0, 'f', 2).arg(l.rect.height(), 0, 'f', 2);
-        }
+        for (const LineBox& l : layout.lines(p))
+            out << QString::asprintf("%d:%d-%d@%.2f,%.2f %.2fx%.2f", p, l.start, l.end, l.rect.left(), l.rect.top(), l.rect.width(), l.rect.height());
     }
     return out;
 }
@@ -92,11 +83,9 @@ inline QStringList PdfPageTexts(const QString& path)
     pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
     if (!pdftotext.waitForFinished(60000) || pdftotext.exitCode() != 0)
         return {QStringLiteral("(pdftotext failed)")};
-    QStringList pages = QString::fromUtf8(pdftotext.readAllStandardOutput()).split(u'\f');
+    static const QRegularExpression space(QStringLiteral("[^\\S\\f]")); // but the form feed after each page
+    QStringList pages = QString::fromUtf8(pdftotext.readAllStandardOutput()).remove(space).split(u'\f');
     pages.removeLast(); // what follows the last page's form feed
-    static const QRegularExpression space(QStringLiteral("\\s"));
-    for (QString& page : pages)
-        page.remove(space);
     return pages;
 }
 
