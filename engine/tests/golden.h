@@ -21,25 +21,21 @@ inline QString GoldenLine(QString line)
 // Empty when the lines equal the file, else where they first differ.
 inline QString GoldenDifference(const QString& name, const QStringList& output)
 {
-    QStringList lines;
-    for (const QString& line : output)
-        lines << GoldenLine(line);
+    QStringList lines = output;
+    for (QString& line : lines)
+        line = GoldenLine(line);
     QFile file(QStringLiteral(BREVIX_TEST_DATA "/") + name);
-    if (qEnvironmentVariableIntValue("BREVIX_UPDATE_GOLDEN")) {
-        if (!file.open(QIODevice::WriteOnly) || file.write((lines.join(u'\n') + u'\n').toUtf8()) < 0)
-            return QStringLiteral("cannot write ") + file.fileName();
-        return {};
-    }
+    if (qEnvironmentVariableIntValue("BREVIX_UPDATE_GOLDEN"))
+        return file.open(QIODevice::WriteOnly) && file.write((lines.join(u'\n') + u'\n').toUtf8()) >= 0
+            ? QString() : QStringLiteral("cannot write ") + file.fileName();
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read ") + file.fileName();
     QStringList expected = QString::fromUtf8(file.readAll()).split(u'\n');
     expected.removeLast(); // the empty rest after the last line's end
-    for (qsizetype i = 0; i < std::max(lines.size(), expected.size()); ++i) {
+    for (qsizetype i = 0; i < std::max(lines.size(), expected.size()); ++i)
         if (i >= lines.size() || i >= expected.size() || lines[i] != expected[i])
-            return QStringLiteral("%1, line %2:\n   actual: %3\n expected: %4")
-                .arg(name).arg(i + 1)
+            return QStringLiteral("%1, line %2:\n   actual: %3\n expected: %4").arg(name).arg(i + 1)
                 .arg(i < lines.size() ? lines[i] : QStringLiteral("(end)"), i < expected.size() ? expected[i] : QStringLiteral("(end)"));
-    }
     return {};
 }
 
@@ -67,14 +63,11 @@ inline QString TranscriptDifference(const QString& name, const std::function<QSt
 
 } // namespace brevix::testing
 
-#define BREVIX_COMPARE_GOLDEN(name, ...)                                                            \
+// Either difference, empty or reported as the test's failure.
+#define BREVIX_VERIFY_NO_DIFFERENCE(difference)                                                     \
     do {                                                                                            \
-        const QString goldenDifference = brevix::testing::GoldenDifference(name, __VA_ARGS__);      \
+        const QString goldenDifference = difference;                                                \
         QVERIFY2(goldenDifference.isEmpty(), qPrintable(goldenDifference));                         \
     } while (false)
-
-#define BREVIX_COMPARE_TRANSCRIPT(name, ...)                                                        \
-    do {                                                                                            \
-        const QString transcriptDifference = brevix::testing::TranscriptDifference(name, __VA_ARGS__);\
-        QVERIFY2(transcriptDifference.isEmpty(), qPrintable(transcriptDifference));                 \
-    } while (false)
+#define BREVIX_COMPARE_GOLDEN(name, ...) BREVIX_VERIFY_NO_DIFFERENCE(brevix::testing::GoldenDifference(name, __VA_ARGS__))
+#define BREVIX_COMPARE_TRANSCRIPT(name, ...) BREVIX_VERIFY_NO_DIFFERENCE(brevix::testing::TranscriptDifference(name, __VA_ARGS__))
