@@ -18,6 +18,7 @@
 #include <com/sun/star/awt/FontUnderline.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 
+#include <QMap>
 #include <QStringList>
 #include <array>
 #include <cmath>
@@ -145,14 +146,11 @@ inline engine::CharFormat CharFormatOf(const Reference<css::beans::XPropertySet>
     f.halfPoints = static_cast<int>(std::lround(Get<float>(p, "CharHeight") * 2));
     f.bold = Get<float>(p, "CharWeight") > 100;
     f.colorIndex = PaletteIndexOf(Get<sal_Int32>(p, "CharColor"));
-    switch (Get<sal_Int16>(p, "CharUnderline")) {
-    case css::awt::FontUnderline::NONE: f.underline = 0; break;
-    case css::awt::FontUnderline::SINGLE: f.underline = Get<bool>(p, "CharWordMode") ? 2 : 1; break;
-    case css::awt::FontUnderline::DOUBLE: f.underline = 3; break;
-    case css::awt::FontUnderline::DOTTED: f.underline = 4; break;
-    case css::awt::FontUnderline::BOLD: f.underline = 6; break;
-    default: f.underline = -1;
-    }
+    namespace U = css::awt::FontUnderline;
+    static const QMap<sal_Int16, int> underlines{{U::NONE, 0}, {U::SINGLE, 1}, {U::DOUBLE, 3}, {U::DOTTED, 4}, {U::BOLD, 6}};
+    f.underline = underlines.value(Get<sal_Int16>(p, "CharUnderline"), -1);
+    if (f.underline == 1 && Get<bool>(p, "CharWordMode"))
+        f.underline = 2; // words only
     f.border = BorderOf(Get<css::table::BorderLine2>(p, "CharTopBorder"));
     return f;
 }

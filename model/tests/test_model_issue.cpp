@@ -30,13 +30,9 @@ private slots:
         QAbstractItemModelTester tester(&issue, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
         issue.AddArticle("新厂区开工", {}, "正文", "市场动态");
-        QCOMPARE(issue.ArticleCount(), 1);
-        QCOMPARE(lines(issue), QStringList{"新厂区开工----市场动态"});
-
-        issue.AddArticle("甲----乙", "某报", "x", "综合报道");
+        issue.AddArticle("甲----乙", "某报", "x", "综合报道"); // a title holding the separator is listed as it is
         issue.AddArticle("丙", "某报", "y", "企业纵横");
-        // A title holding the separator is listed as it is.
-        QCOMPARE(lines(issue)[1], "甲----乙----综合报道");
+        QCOMPARE(lines(issue), (QStringList{"新厂区开工----市场动态", "甲----乙----综合报道", "丙----企业纵横"}));
 
         // A swap repaints both lines: the change reported covers both rows.
         QSignalSpy changed(&issue, &Issue::dataChanged);
@@ -57,7 +53,6 @@ private slots:
 
         issue.ReplaceArticle(2, "丁", {}, "z", "宏观动向");
         QCOMPARE(changedRows(), QList<int>{2});
-        QCOMPARE(issue.ArticleCount(), 3);
 
         issue.DeleteArticle(0);
         QCOMPARE(lines(issue), (QStringList{"丙----企业纵横", "丁----宏观动向"}));
@@ -98,7 +93,7 @@ private slots:
         QCOMPARE(issue.rowCount(), MaxArticles);
         QCOMPARE(inserted.count(), 0);
 
-        issue.DeleteArticle(0);
+        issue.DeleteArticle(0); // one free place is not enough for two
         QCOMPARE(ErrorOf([&] { issue.AppendArticles({{}, {}}); }).first, 6);
         QCOMPARE(issue.ArticleCount(), MaxArticles - 1);
         issue.AppendArticles({{}});
