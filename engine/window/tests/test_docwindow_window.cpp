@@ -192,7 +192,9 @@ private slots:
         const QList<QAction*> entries = fileMenu->actions();
         for (const auto& [command, asked] : {std::pair{"另存为 DOCX", "Word 文档 (*.docx)"}, std::pair{"导出 PDF", "PDF 文件 (*.pdf)"},
                                              std::pair{"打印", "打印"}, std::pair{"关闭", "文档尚未保存，是否保存？"}}) {
-            const auto entry = std::find_if(entries.begin(), entries.end(), [&](QAction* a) { return a->text().startsWith(QString::fromUtf8(command)); }) - entries.begin();
+            const QString caption = QString::fromUtf8(command);
+            const auto entry = std::find_if(entries.begin(), entries.end(),
+                                            [&caption](QAction* a) { return a->text().startsWith(caption); }) - entries.begin();
             QVERIFY2(entry < entries.size(), command);
             QWidget* button = w->findChild<QToolBar*>(QStringLiteral("fileToolBar"))->widgetForAction(entries[entry]);
             for (QAccessibleInterface* pressed : {QAccessible::queryAccessibleInterface(button), QAccessible::queryAccessibleInterface(fileMenu)->child(int(entry))}) {
