@@ -34,8 +34,8 @@ QStringList Lines(const QByteArray& part)
 // split off the body paragraph before its border was set. One run per
 // attribute change; automatic colour writes nothing, black is a colour like
 // the others. Markup escaped, a tab, a line break inside the paragraph, the
-// page break; control characters left out, a lone surrogate as U+FFFD. Page
-// numbers centred in the footer.
+// page break; control characters left out, a lone surrogate as U+FFFD. The last
+// paragraph one and a half lines apart; page numbers centred in the footer.
 std::shared_ptr<Document> EveryAttribute()
 {
     auto doc = std::make_shared<Document>();
@@ -79,6 +79,7 @@ std::shared_ptr<Document> EveryAttribute()
     tail->collapse(true);
     tail->insertPageBreak();
     tail->insertAfter(QStringLiteral("\r"));
+    doc->range(doc->length(), doc->length())->setLineSpacingRule(LineSpacingRule::OnePointFive);
     doc->setPageNumbers({true, Alignment::Center});
     return doc;
 }
