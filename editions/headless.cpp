@@ -6,6 +6,7 @@
 #include "engine/window/pdfexport.h"
 #include "builtin/builtin_backend.h"
 #include "editions/wordprocessors.h"
+#include "libreoffice/private_office.h"
 #include "libreoffice/writer_backend.h"
 #include "model/filename.h"
 #include "model/issuefile.h"
@@ -229,22 +230,27 @@ QByteArray TypesetInEngine(const Edition& edition, const QVector<Article>& artic
     }
 }
 
-// Writer typesets without windows and stores through its own filters; the
-// document is closed after, and the office ended when the run started it.
+// Writer typesets without windows, in an office of the run's own, and
+// stores through its own filters. The office is ended however the run ends.
 QByteArray TypesetInWriter(const Edition& edition, const QVector<Article>& articles, const OutputTexts& texts,
                            OutputFormat format)
 {
-    libreoffice::OfficeOptions options;
-    options.headless = true;
-    libreoffice::WriterBackend backend(options);
     try {
-        edition.outputIssueToWord(backend, articles, texts, YieldFn());
-        QByteArray bytes = backend.ExportLastDocument(format == OutputFormat::Pdf ? QStringLiteral("pdf")
-                                                                                    : QStringLiteral("docx"));
-        backend.CloseWhatItOpened();
-        return bytes;
+        libreoffice::PrivateOffice own;
+        libreoffice::WriterBackend backend(own.options());
+        try {
+            edition.outputIssueToWord(backend, articles, texts, YieldFn());
+            QByteArray bytes = backend.ExportLastDocument(format == OutputFormat::Pdf ? QStringLiteral("pdf")
+                                                                                        : QStringLiteral("docx"));
+            backend.CloseLastDocument();
+            own.End(backend.office());
+            return bytes;
+        } catch (const RuntimeError&) {
+            backend.CloseLastDocument();
+            own.End(backend.office());
+            throw;
+        }
     } catch (const RuntimeError& error) {
-        backend.CloseWhatItOpened();
         throw TypesettingFailed(error);
     }
 }

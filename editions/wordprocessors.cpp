@@ -3,6 +3,9 @@
 #include "builtin/builtin_backend.h"
 #include "libreoffice/writer_backend.h"
 
+#include <QCoreApplication>
+#include <QTextStream>
+
 namespace brevix {
 
 namespace {
@@ -77,7 +80,11 @@ ChosenWordProcessor ChooseWordProcessor(WordProcessorChoice choice)
 {
     ChosenWordProcessor chosen;
     if (choice != WordProcessorChoice::Builtin && LibreOfficeInstalled()) {
-        chosen.backend = std::make_unique<FallbackBackend>(std::make_unique<libreoffice::WriterBackend>(),
+        libreoffice::OfficeOptions options;
+        options.notice = [](const QString& text) {
+            QTextStream(stderr) << QCoreApplication::applicationName().toLower() << ": " << text << '\n';
+        };
+        chosen.backend = std::make_unique<FallbackBackend>(std::make_unique<libreoffice::WriterBackend>(options),
                                                            std::make_unique<builtin::BuiltinBackend>());
         chosen.writer = true;
         return chosen;

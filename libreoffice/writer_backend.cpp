@@ -11,6 +11,7 @@
 #include <com/sun/star/awt/InvalidateStyle.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/io/XOutputStream.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
 #include <com/sun/star/lang/XEventListener.hpp>
@@ -26,14 +27,11 @@
 #include <cppuhelper/implbase1.hxx>
 #include <rtl/ref.hxx>
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QUrl>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <unordered_map>
 #include <utility>
@@ -46,9 +44,6 @@ using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
 
 namespace {
-
-
-
 
 css::beans::PropertyValue Property(const char* name, const Any& value)
 {
@@ -66,6 +61,28 @@ css::uno::Sequence<css::beans::PropertyValue> Arguments(std::initializer_list<cs
 struct Disposal : cppu::WeakImplHelper1<css::lang::XEventListener> {
     std::atomic<bool> disposed{false};
     void SAL_CALL disposing(const css::lang::EventObject&) override { disposed = true; }
+};
+
+// What the office writes for an export, collected as it comes (on the
+// bridge's thread).
+class ByteSink : public cppu::WeakImplHelper1<css::io::XOutputStream> {
+public:
+    void SAL_CALL writeBytes(const css::uno::Sequence<sal_Int8>& data) override
+    {
+        const std::lock_guard lock(mutex_);
+        bytes_.append(reinterpret_cast<const char*>(data.getConstArray()), data.getLength());
+    }
+    void SAL_CALL flush() override {}
+    void SAL_CALL closeOutput() override {}
+    QByteArray bytes()
+    {
+        const std::lock_guard lock(mutex_);
+        return bytes_;
+    }
+
+private:
+    std::mutex mutex_;
+    QByteArray bytes_;
 };
 
 } // namespace
@@ -105,7 +122,7 @@ struct WriterDocument {
         CheckOpen();
         const UnoCallStats::Timer timer(*stats);
         try {
-            return f();
+            return office->Bounded(f);
         } catch (const css::lang::IllegalArgumentException&) {
             throw engine::ValueOutOfRange();
         } catch (const css::lang::DisposedException&) {
@@ -268,7 +285,7 @@ struct WriterDocument {
         locked = false;
         try {
             if (office->isAlive() && !(disposal.is() && disposal->disposed))
-                model->unlockControllers();
+                office->Bounded([&] { model->unlockControllers(); });
         } catch (const css::uno::Exception&) {
         }
     }
@@ -699,22 +716,18 @@ QByteArray WriterBackend::ExportLastDocument(const QString& format)
     const auto doc = state_->last;
     if (!doc)
         throw RuntimeError::CannotCreateObject();
-    QTemporaryDir dir;
-    if (!dir.isValid())
-        throw RuntimeError::PathNotFound();
-    const QString path = dir.filePath(QStringLiteral("bulletin.") + format);
     doc->Settle();
+    // Straight into our memory: no file of the office's to name, find or
+    // leave behind, whatever the temporary folder is called.
+    const rtl::Reference<ByteSink> sink = new ByteSink;
     const char* filter = format == u"pdf" ? "writer_pdf_Export" : "MS Word 2007 XML";
     doc->uno([&] {
         const Reference<css::frame::XStorable> storable(doc->model, UNO_QUERY_THROW);
-        const auto arguments = Arguments(
-            {Property("FilterName", Any(rtl::OUString::createFromAscii(filter))), Property("Overwrite", Any(true))});
-        storable->storeToURL(ToOU(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)), arguments);
+        const auto arguments = Arguments({Property("FilterName", Any(rtl::OUString::createFromAscii(filter))),
+                                          Property("OutputStream", Any(Reference<css::io::XOutputStream>(sink.get())))});
+        storable->storeToURL("private:stream", arguments);
     });
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw RuntimeError::FileNotFound();
-    return file.readAll();
+    return sink->bytes();
 }
 
 void WriterBackend::CloseLastDocument()
@@ -724,18 +737,11 @@ void WriterBackend::CloseLastDocument()
         try {
             const Reference<css::util::XCloseable> closeable(doc->model, UNO_QUERY);
             if (closeable.is())
-                closeable->close(true);
+                doc->office->Bounded([&] { closeable->close(true); });
         } catch (const css::uno::Exception&) {
             // Gone already, or the office refuses: nothing of ours to lose.
         }
     }
-}
-
-void WriterBackend::CloseWhatItOpened()
-{
-    CloseLastDocument();
-    if (state_->office)
-        state_->office->EndIfOurs();
 }
 
 std::shared_ptr<Office> WriterBackend::office() const { return state_->office; }

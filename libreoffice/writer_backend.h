@@ -58,8 +58,6 @@ public:
     QByteArray ExportLastDocument(const QString& format);
     // Closes the last document, unsaved.
     void CloseLastDocument();
-    // Closes the last document and ends the office when this backend started it.
-    void CloseWhatItOpened();
 
     // For tests and the benchmark.
     std::shared_ptr<Office> office() const;

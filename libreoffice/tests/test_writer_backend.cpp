@@ -1,21 +1,25 @@
 // The bulletins typeset live in LibreOffice Writer: an office of the test's
-// own (headless, private profile) is started, attached to, broken and ended.
+// own (headless, private profile, ended however the test ends) is started,
+// attached to, broken and ended.
 // What Writer holds is read back over UNO and compared, paragraph by
 // paragraph, with what the built-in engine makes of the same issue.
 
 #include "builtin/builtin_backend.h"
 #include "editions/edition.h"
 #include "engine/application.h"
+#include "libreoffice/private_office.h"
 #include "libreoffice/writer_backend.h"
 #include "writer_reader.h"
 
 #include <com/sun/star/util/XCloseable.hpp>
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <csignal>
+#include <optional>
 
 using namespace brevix;
 using namespace brevix::testing;
@@ -50,14 +54,16 @@ bool ProcessRuns(qint64 pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid),
 class TestWriterBackend : public QObject {
     Q_OBJECT
 
-    QTemporaryDir profile_;
+    QTemporaryDir root_;
+    std::optional<libreoffice::PrivateOffice> own_;
     libreoffice::OfficeOptions options_;
 
     // Every soffice of this test's profile, ended hard.
     void killOffice()
     {
-        QProcess::execute("pkill", {"-9", "-f", profile_.path()});
-        QTRY_VERIFY(QProcess::execute("pgrep", {"-f", profile_.path()}) != 0);
+        const QString office = "UserInstallation=" + options_.profileUrl;
+        QProcess::execute("pkill", {"-9", "-f", office});
+        QTRY_VERIFY(QProcess::execute("pgrep", {"-f", office}) != 0);
     }
 
     std::unique_ptr<libreoffice::WriterBackend> backend() { return std::make_unique<libreoffice::WriterBackend>(options_); }
@@ -77,16 +83,16 @@ private slots:
     {
         if (libreoffice::InstalledOffice({}).isEmpty())
             QSKIP("LibreOffice is not installed");
-        options_.profileUrl = QUrl::fromLocalFile(profile_.filePath("profile")).toString();
-        options_.pipeName = "brevix-test-" + QString::number(QCoreApplication::applicationPid());
-        options_.headless = true;
+        own_.emplace(root_.path());
+        options_ = own_->options();
     }
 
-    void cleanupTestCase() { killOffice(); }
+    void cleanupTestCase() { own_.reset(); }
 
     // No office: nothing to attach to. The office the backend starts stays
     // with the document open after the run (the editor's now); a second
-    // backend attaches to it and, closing what it opened, leaves it running.
+    // backend works in it over the same connection and, closing what it
+    // opened, leaves it running.
     void obtainingTheOffice()
     {
         auto first = backend();
@@ -98,8 +104,8 @@ private slots:
 
         auto second = backend();
         BrevixEdition().outputIssueToWord(*second, {}, Texts, YieldFn());
-        QVERIFY(!second->office()->startedByUs());
-        second->CloseWhatItOpened();
+        QCOMPARE(second->office(), first->office());
+        second->CloseLastDocument();
         QVERIFY(second->office()->isAlive());
         QCOMPARE(DescribeWriter(document).size(), DescribeEngine(*first->lastShadow()).size()); // still open
         // Writer's own export, as the command without a window stores it.
@@ -136,8 +142,8 @@ private slots:
 
     // The editor closes the document, or the office dies, halfway through:
     // the run ends with an error, and the next run works. That one starts a
-    // new office, which it ends when it closes what it opened, as the
-    // command without a window does.
+    // new office, which is ended with the run's folder, as the command
+    // without a window does.
     void faults_data()
     {
         QTest::addColumn<QString>("edition");
@@ -174,9 +180,11 @@ private slots:
         }
         const qint64 pid = next->office()->processId();
         QVERIFY(next->office()->startedByUs() && ProcessRuns(pid));
-        next->CloseWhatItOpened();
+        next->CloseLastDocument();
+        own_->End(next->office());
         QVERIFY(!next->office()->isAlive());
-        QTRY_VERIFY(!ProcessRuns(pid));
+        QVERIFY(!ProcessRuns(pid));
+        QVERIFY(!QFileInfo::exists(own_->folder()));
     }
 };
 
