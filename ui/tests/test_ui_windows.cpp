@@ -3,6 +3,7 @@
 // message boxes.
 
 #include "composer_fixture.h"
+#include "engine/tests/golden.h"
 #include "ui/qtdialogs.h"
 
 #include <QAccessibleValueInterface>
@@ -10,19 +11,35 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <algorithm>
+
 using namespace brevix;
 using namespace brevix::testing;
 
 namespace {
 
+bool Named(QWidget* control) { return !control->objectName().isEmpty() && !control->objectName().startsWith("qt_"); }
+
 // Every named control of a window lies inside its parent and shows all of
-// its caption; automation tools find it by its name.
-void CheckControls(QWidget* window)
+// its caption; automation tools find it by its name. Adds the window to
+// `rows` as its layout: first the stops of the Tab key, numbered from where
+// the cursor is when the window opens, then the controls it never stops at;
+// each with its kind, caption (a date box: its list) and rectangle in pixels
+// (15 twips each; a label takes the size of its caption).
+void CheckControls(QWidget* window, QStringList& rows)
 {
+    QList<QWidget*> controls;
+    for (QWidget* w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain())
+        if (w->window() == window && w->focusPolicy() & Qt::TabFocus && Named(w))
+            controls << w;
+    const qsizetype tabStops = controls.size();
+    std::rotate(controls.begin(), std::find(controls.begin(), controls.end(), window->focusWidget()), controls.end());
     for (QWidget* control : window->findChildren<QWidget*>()) {
         const QString name = control->objectName();
-        if (name.isEmpty() || name.startsWith("qt_"))
+        if (!Named(control))
             continue;
+        if (!controls.contains(control))
+            controls << control;
         QCOMPARE(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Description), name);
         QVERIFY2(control->parentWidget()->rect().contains(control->geometry()), qPrintable(name));
         const QFontMetrics metrics(control->font());
@@ -37,6 +54,17 @@ void CheckControls(QWidget* window)
             needed = metrics.horizontalAdvance(button->text()) + 4;
         QVERIFY2(needed <= control->width() && metrics.ascent() <= control->height(), qPrintable(name));
     }
+    rows << window->objectName();
+    for (qsizetype k = 0; k < controls.size(); ++k) {
+        QWidget* control = controls[k];
+        QString caption = control->property("text").toString() + control->property("title").toString();
+        if (auto* box = qobject_cast<QComboBox*>(control))
+            caption = QString("%1 items %2-%3").arg(box->count()).arg(box->itemText(0), box->itemText(box->count() - 1));
+        const QRect r = control->geometry();
+        rows << QString("%1 %2 %3 \"%4\" %5,%6 %7").arg(k < tabStops ? QString::number(k) : "-", control->objectName(),
+                                                        control->metaObject()->className(), caption).arg(r.x()).arg(r.y())
+                    .arg(qobject_cast<QLabel*>(control) ? QString("auto") : QString("%1x%2").arg(r.width()).arg(r.height()));
+    }
 }
 
 } // namespace
@@ -46,14 +74,18 @@ class TestWindows : public QObject {
 private slots:
     // Both editions as automation tools and screen readers use them: each
     // option toggled through the accessibility layer is the one submitted; a
-    // date box's label is its name and its number its value, set through the
-    // value or by choosing an item of its list. Both windows show their
-    // captions whole; the edit dialog opens with the cursor in the body, and
-    // each window reads as its caption.
+    // date box's label is its name, its number its value (set through the
+    // value or by choosing an item of its list) and its list's ends its
+    // range. Both windows stand as data/windows.txt has them, every control
+    // whole, and show their captions whole; the edit dialog opens with the
+    // cursor in the body, and each window reads as its caption.
     void bothEditionsThroughAccessibility()
     {
+        QStringList layouts;
         for (const Edition* edition : {&Brevix2003Edition(), &BrevixEdition()}) {
             Composer c(*edition);
+            layouts << edition->programName;
+            CheckControls(c.form.get(), layouts);
             QStringList wanted;
             for (int k = 0; k < c.entry().famClass->count(); ++k) {
                 // Another option clicked first, so a category remembered from a click would show.
@@ -64,31 +96,32 @@ private slots:
                 wanted << c.edition.categories[k].name;
             }
             QCOMPARE(c.issue().Categories(), wanted);
-            for (auto [name, label, value] :
-                 {std::tuple{"cboYear", "出刊日期 年", 2003}, {"cboMonth", "出刊日期 月", 7}, {"cboDay", "出刊日期 日", 31}}) {
+            for (auto [name, label, value, range] : {std::tuple{"cboYear", "出刊日期 年", 2003, "2000-2005"},
+                                                     {"cboMonth", "出刊日期 月", 7, "1-12"}, {"cboDay", "出刊日期 日", 31, "1-31"}}) {
                 auto* box = c.get<QComboBox>(name);
                 QAccessibleInterface* read = QAccessible::queryAccessibleInterface(box);
                 QAccessibleValueInterface* number = read->valueInterface();
                 const auto heard = [&] {
                     return QStringList{box->currentText(), number->currentValue().toString(), read->text(QAccessible::Value),
-                                       read->text(QAccessible::Name)};
+                                       read->text(QAccessible::Name),
+                                       number->minimumValue().toString() + "-" + number->maximumValue().toString()};
                 };
                 QVERIFY(number && !number->currentValue().isValid());
                 number->setCurrentValue(value);
                 const QString v = QString::number(value);
-                QCOMPARE(heard(), (QStringList{v, v, v, label}));
+                QCOMPARE(heard(), (QStringList{v, v, v, label, range}));
                 read->child(0)->child(0)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction()); // the first item
-                QCOMPARE(heard(), (QStringList{box->itemText(0), box->itemText(0), box->itemText(0), label}));
+                QCOMPARE(heard(), (QStringList{box->itemText(0), box->itemText(0), box->itemText(0), label, range}));
             }
-            CheckControls(c.form.get());
             Form2* dialog = c.openDialog();
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
-            CheckControls(dialog);
+            CheckControls(dialog, layouts);
             QVERIFY(QTest::qWaitForWindowActive(dialog));
             QCOMPARE(QApplication::focusWidget(), dialog->entry().rtxtWord);
             QCOMPARE(QAccessible::queryAccessibleInterface(c.form.get())->text(QAccessible::Name), "排版信息准备");
             QCOMPARE(QAccessible::queryAccessibleInterface(dialog)->text(QAccessible::Name), "编辑信息");
         }
+        BREVIX_COMPARE_GOLDEN("windows.txt", layouts);
     }
 
     // Only the year can be typed (no date chosen at start: checked through
