@@ -20,12 +20,13 @@ namespace {
 
 bool Named(QWidget* control) { return !control->objectName().isEmpty() && !control->objectName().startsWith("qt_"); }
 
-// Every named control of a window lies inside its parent and shows all of
-// its caption; automation tools find it by its name. Adds the window to
-// `rows` as its layout: first the stops of the Tab key, numbered from where
-// the cursor is when the window opens, then the controls it never stops at;
-// each with its kind, caption (a date box: its list) and rectangle in pixels
-// (15 twips each; a label takes the size of its caption).
+// Every named control of a window shows all of its caption; automation
+// tools find it by its name. Adds the window to `rows` as its layout: its
+// name as read out and client size, then the stops of the Tab key, numbered
+// from where the cursor is when the window opens, then the controls it never
+// stops at; each with its kind, caption (a date box: its list, and whether
+// it takes typing) and rectangle in pixels (15 twips each; a label takes the
+// size of its caption).
 void CheckControls(QWidget* window, QStringList& rows)
 {
     QList<QWidget*> controls;
@@ -41,7 +42,6 @@ void CheckControls(QWidget* window, QStringList& rows)
         if (!controls.contains(control))
             controls << control;
         QCOMPARE(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Description), name);
-        QVERIFY2(control->parentWidget()->rect().contains(control->geometry()), qPrintable(name));
         const QFontMetrics metrics(control->font());
         int needed = 0;
         if (auto* label = qobject_cast<QLabel*>(control))
@@ -54,12 +54,13 @@ void CheckControls(QWidget* window, QStringList& rows)
             needed = metrics.horizontalAdvance(button->text()) + 4;
         QVERIFY2(needed <= control->width() && metrics.ascent() <= control->height(), qPrintable(name));
     }
-    rows << window->objectName();
+    rows << QString("%1 \"%2\" %3x%4").arg(window->objectName(), QAccessible::queryAccessibleInterface(window)->text(QAccessible::Name))
+                .arg(window->width()).arg(window->height());
     for (qsizetype k = 0; k < controls.size(); ++k) {
         QWidget* control = controls[k];
         QString caption = control->property("text").toString() + control->property("title").toString();
         if (auto* box = qobject_cast<QComboBox*>(control))
-            caption = QString("%1 items %2-%3").arg(box->count()).arg(box->itemText(0), box->itemText(box->count() - 1));
+            caption = QString("%1 items %2-%3%4").arg(box->count()).arg(box->itemText(0), box->itemText(box->count() - 1), box->isEditable() ? ", editable" : "");
         const QRect r = control->geometry();
         rows << QString("%1 %2 %3 \"%4\" %5,%6 %7").arg(k < tabStops ? QString::number(k) : "-", control->objectName(),
                                                         control->metaObject()->className(), caption).arg(r.x()).arg(r.y())
@@ -76,9 +77,9 @@ private slots:
     // option toggled through the accessibility layer is the one submitted; a
     // date box's label is its name, its number its value (set through the
     // value or by choosing an item of its list) and its list's ends its
-    // range. Both windows stand as data/windows.txt has them, every control
-    // whole, and show their captions whole; the edit dialog opens with the
-    // cursor in the body, and each window reads as its caption.
+    // range. Both windows stand as data/windows.txt has them, read as their
+    // captions and show every caption whole; the edit dialog opens with the
+    // cursor in the body.
     void bothEditionsThroughAccessibility()
     {
         QStringList layouts;
@@ -118,20 +119,15 @@ private slots:
             CheckControls(dialog, layouts);
             QVERIFY(QTest::qWaitForWindowActive(dialog));
             QCOMPARE(QApplication::focusWidget(), dialog->entry().rtxtWord);
-            QCOMPARE(QAccessible::queryAccessibleInterface(c.form.get())->text(QAccessible::Name), "排版信息准备");
-            QCOMPARE(QAccessible::queryAccessibleInterface(dialog)->text(QAccessible::Name), "编辑信息");
         }
         BREVIX_COMPARE_GOLDEN("windows.txt", layouts);
     }
 
-    // Only the year can be typed (no date chosen at start: checked through
-    // accessibility); Enter in a box presses no button; the options are one
-    // exclusive group, none chosen at start and after a clear.
+    // Enter in a box presses no button; the options are one exclusive group,
+    // none chosen at start and after a clear.
     void startsEmpty()
     {
         Composer c;
-        for (const char* name : {"cboYear", "cboMonth", "cboDay"})
-            QCOMPARE(c.get<QComboBox>(name)->isEditable(), name == QLatin1String("cboYear"));
         for (QPushButton* button : c.form->findChildren<QPushButton*>())
             QVERIFY(button->isEnabled() && !button->autoDefault() && !button->isDefault());
         CategoryFrame* frame = c.entry().famClass;

@@ -11,7 +11,6 @@
 #include "model/issue.h"
 
 #include <QProcess>
-#include <QRect>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -77,16 +76,11 @@ inline QStringList Describe(const PageLayout& layout)
 
 // What each page of a PDF shows, as a reader extracts it (poppler's
 // pdftotext, in drawing order), without white space: it spaces Chinese
-// text its own way. With a crop (in points from the top left), only what
-// lies inside it on each page.
-inline QStringList PdfPageTexts(const QString& path, const QRect& crop = {})
+// text its own way. `options` for pdftotext, such as a crop.
+inline QStringList PdfPageTexts(const QString& path, const QStringList& options = {})
 {
-    QStringList arguments{QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8")};
-    if (!crop.isNull())
-        for (const auto& [option, value] : {std::pair{"-x", crop.x()}, {"-y", crop.y()}, {"-W", crop.width()}, {"-H", crop.height()}})
-            arguments << QString::fromLatin1(option) << QString::number(value);
     QProcess pdftotext;
-    pdftotext.start(QStringLiteral("pdftotext"), arguments + QStringList{path, QStringLiteral("-")});
+    pdftotext.start(QStringLiteral("pdftotext"), QStringList{QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8")} + options + QStringList{path, QStringLiteral("-")});
     if (!pdftotext.waitForFinished(60000) || pdftotext.exitCode() != 0)
         return {QStringLiteral("(pdftotext failed)")};
     static const QRegularExpression space(QStringLiteral("[^\\S\\f]")); // but the form feed after each page
