@@ -22,25 +22,23 @@ bool Named(QWidget* control) { return !control->objectName().isEmpty() && !contr
 
 // Every named control of a window shows all of its caption; automation
 // tools find it by its name. Adds the window to `rows` as its layout: its
-// name as read out and client size, then the stops of the Tab key, numbered
-// from where the cursor is when the window opens, then the controls it never
-// stops at; each with its kind, caption (a date box: its list, and whether
-// it takes typing) and rectangle in pixels (15 twips each; a label takes the
-// size of its caption).
+// name as read out and client size, then each control: its stop of the Tab
+// key, counted from where the cursor is when the window opens ("-": none),
+// kind, caption (a date box: its list, and whether it takes typing) and
+// rectangle in pixels (15 twips each; a label takes the size of its caption).
 void CheckControls(QWidget* window, QStringList& rows)
 {
-    QList<QWidget*> controls;
+    QList<QWidget*> stops;
     for (QWidget* w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain())
         if (w->window() == window && w->focusPolicy() & Qt::TabFocus && Named(w))
-            controls << w;
-    const qsizetype tabStops = controls.size();
-    std::rotate(controls.begin(), std::find(controls.begin(), controls.end(), window->focusWidget()), controls.end());
+            stops << w;
+    std::rotate(stops.begin(), std::find(stops.begin(), stops.end(), window->focusWidget()), stops.end());
+    rows << QString("%1 \"%2\" %3x%4").arg(window->objectName(), QAccessible::queryAccessibleInterface(window)->text(QAccessible::Name))
+                .arg(window->width()).arg(window->height());
     for (QWidget* control : window->findChildren<QWidget*>()) {
         const QString name = control->objectName();
         if (!Named(control))
             continue;
-        if (!controls.contains(control))
-            controls << control;
         QCOMPARE(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Description), name);
         const QFontMetrics metrics(control->font());
         int needed = 0;
@@ -53,18 +51,13 @@ void CheckControls(QWidget* window, QStringList& rows)
         else if (auto* button = qobject_cast<QPushButton*>(control))
             needed = metrics.horizontalAdvance(button->text()) + 4;
         QVERIFY2(needed <= control->width() && metrics.ascent() <= control->height(), qPrintable(name));
-    }
-    rows << QString("%1 \"%2\" %3x%4").arg(window->objectName(), QAccessible::queryAccessibleInterface(window)->text(QAccessible::Name))
-                .arg(window->width()).arg(window->height());
-    for (qsizetype k = 0; k < controls.size(); ++k) {
-        QWidget* control = controls[k];
         QString caption = control->property("text").toString() + control->property("title").toString();
         if (auto* box = qobject_cast<QComboBox*>(control))
             caption = QString("%1 items %2-%3%4").arg(box->count()).arg(box->itemText(0), box->itemText(box->count() - 1), box->isEditable() ? ", editable" : "");
         const QRect r = control->geometry();
-        rows << QString("%1 %2 %3 \"%4\" %5,%6 %7").arg(k < tabStops ? QString::number(k) : "-", control->objectName(),
-                                                        control->metaObject()->className(), caption).arg(r.x()).arg(r.y())
-                    .arg(qobject_cast<QLabel*>(control) ? QString("auto") : QString("%1x%2").arg(r.width()).arg(r.height()));
+        const qsizetype stop = stops.indexOf(control);
+        rows << QString("%1 %2 %3 \"%4\" %5,%6 %7").arg(stop < 0 ? "-" : QString::number(stop), name, control->metaObject()->className(), caption)
+                    .arg(r.x()).arg(r.y()).arg(qobject_cast<QLabel*>(control) ? QString("auto") : QString("%1x%2").arg(r.width()).arg(r.height()));
     }
 }
 
