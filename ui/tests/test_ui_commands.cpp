@@ -192,7 +192,9 @@ private slots:
     // Rows of data/start_arguments.txt: the arguments, "|" between them →
     // what the program starts into (0 compose, 1 help, 2 version, 3 a bad
     // option), the issue files it composes with, the option not understood,
-    // the word processor (0 built-in, 1 LibreOffice, 2 auto).
+    // the word processor asked for and the one it typesets in (Writer is
+    // installed where the tests run; choosing it starts no office), with any
+    // notice about that choice.
     void startArguments()
     {
         BREVIX_COMPARE_TRANSCRIPT("start_arguments.txt", [](const QString& row) {
@@ -204,7 +206,9 @@ private slots:
                 argv.push_back(argument.constData());
             const StartRequest request = ParseStartArguments(int(argv.size()), argv.data());
             const QString files = request.kind == StartRequest::Kind::Compose ? request.issueFiles.join(u'|') : QString();
-            return QString("%1 [%2] [%3] %4").arg(int(request.kind)).arg(files, request.badOption).arg(int(request.wordProcessor));
+            const ChosenWordProcessor chosen = ChooseWordProcessor(request.wordProcessor);
+            return QString("%1 [%2] [%3] %4: %5%6").arg(int(request.kind)).arg(files, request.badOption)
+                .arg(QStringList{"builtin", "libreoffice", "auto"}.value(int(request.wordProcessor)), chosen.writer ? "Writer" : "built-in", chosen.notice);
         });
     }
 

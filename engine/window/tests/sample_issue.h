@@ -76,11 +76,11 @@ inline QStringList Describe(const PageLayout& layout)
 
 // What each page of a PDF shows, as a reader extracts it (poppler's
 // pdftotext, in drawing order), without white space: it spaces Chinese
-// text its own way.
-inline QStringList PdfPageTexts(const QString& path)
+// text its own way. `options` for pdftotext, such as a crop.
+inline QStringList PdfPageTexts(const QString& path, const QStringList& options = {})
 {
     QProcess pdftotext;
-    pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
+    pdftotext.start(QStringLiteral("pdftotext"), QStringList{QStringLiteral("-raw"), QStringLiteral("-enc"), QStringLiteral("UTF-8")} + options + QStringList{path, QStringLiteral("-")});
     if (!pdftotext.waitForFinished(60000) || pdftotext.exitCode() != 0)
         return {QStringLiteral("(pdftotext failed)")};
     static const QRegularExpression space(QStringLiteral("[^\\S\\f]")); // but the form feed after each page

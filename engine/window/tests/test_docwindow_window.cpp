@@ -65,10 +65,11 @@ private slots:
     // A bulletin typeset by the output command gets a window of its own,
     // showing all of it from its start, and so does the next one. Exported
     // as PDF, each page holds the text the window lays out on it, the faces
-    // embedded, and the headless command makes the same pages; exporting is
-    // not saving; a failing export (a full disk after the overwrite question)
-    // is reported and keeps the old file. Printed, all pages or a range show
-    // as exported. Saved as DOCX, it closes without asking.
+    // embedded, and the headless command makes the same pages (the earlier
+    // edition's numbered from 1 in the footer); exporting is not saving; a
+    // failing export (a full disk after the overwrite question) is reported
+    // and keeps the old file. Printed, all pages or a range show as
+    // exported. Saved as DOCX, it closes without asking.
     void outputExportPrintAndSave()
     {
         auto doc = Output(12);
@@ -111,6 +112,13 @@ private slots:
         const QString command = QStringLiteral("brevix2003 --typeset %1 --number 12 --total 345 --year 2003 --month 1 --day 13 --output %2");
         QCOMPARE(RunHeadless(Brevix2003Edition(), command.arg(issue, dir_.filePath(QStringLiteral("headless.pdf"))).split(u' ')), 0);
         QCOMPARE(PdfPageTexts(dir_.filePath(QStringLiteral("headless.pdf"))), shown);
+        // The earlier edition's keystrokes number the pages, in the middle of the footer (points from the top left).
+        const QString earlier = dir_.filePath(QStringLiteral("earlier.pdf"));
+        QCOMPARE(RunHeadless(BrevixEdition(), QStringList{QStringLiteral("brevix")} + command.arg(issue, earlier).split(u' ').mid(1)), 0);
+        const QStringList footers = PdfPageTexts(earlier, QStringLiteral("-x 267 -y 780 -W 60 -H 62").split(u' '));
+        QVERIFY(footers.size() > 2);
+        for (int page = 0; page < footers.size(); ++page)
+            QCOMPARE(footers[page], QString::number(page + 1));
 
         const QByteArray old = faults::FileBytes(pdf);
         const QStringList files = faults::FilesIn(dir_.path());
