@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <grp.h>
+#include <poll.h>
 #include <functional>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -84,7 +85,8 @@ inline QByteArray IssueBytes(const QVector<Article>& articles)
 
 // Runs `run` in a child process once `enter` (which may change who or where
 // the child is) succeeded. Returns what `run` returned (its bytes pass back
-// through a pipe), "(killed)" when the child was killed.
+// through a pipe), "(killed)" when the child was killed; a child still
+// running after 30 seconds is killed.
 inline QByteArray InChild(const std::function<bool()>& enter, const std::function<QByteArray()>& run)
 {
     int pipeEnds[2];
@@ -94,20 +96,33 @@ inline QByteArray InChild(const std::function<bool()>& enter, const std::functio
     if (child == 0) {
         close(pipeEnds[0]);
         int code = 1;
-        if (enter()) {
-            const QByteArray result = run();
-            code = write(pipeEnds[1], result.constData(), size_t(result.size())) == result.size() ? 0 : 1;
+        try {
+            if (enter()) {
+                const QByteArray result = run();
+                code = write(pipeEnds[1], result.constData(), size_t(result.size())) == result.size() ? 0 : 1;
+            }
+        } catch (...) {
         }
         _exit(code);
     }
     close(pipeEnds[1]);
     QByteArray result;
     char chunk[4096];
-    for (ssize_t n; (n = read(pipeEnds[0], chunk, sizeof chunk)) > 0;)
+    bool hung = false;
+    for (pollfd ready{pipeEnds[0], POLLIN, 0};;) {
+        hung = poll(&ready, 1, 30000) == 0;
+        const ssize_t n = hung ? 0 : read(pipeEnds[0], chunk, sizeof chunk);
+        if (n <= 0)
+            break;
         result.append(chunk, n);
+    }
     close(pipeEnds[0]);
+    if (hung)
+        kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
+    if (hung)
+        return "(hung)";
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
         return "(killed)";
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? result : QByteArray("(child failed)");
