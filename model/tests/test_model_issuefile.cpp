@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -184,7 +185,7 @@ private slots:
     {
         if (geteuid() != 0)
             QSKIP("files of other owners, devices and a folder without /proc need root");
-        const mode_t mask = umask(022);
+        const auto restoreMask = qScopeGuard([mask = umask(022)] { umask(mask); }); // new files 0644
         BREVIX_COMPARE_TRANSCRIPT("failed_saves.txt", [](const QString& row) {
             const int sizeLimit = row.section("limit ", 1).section(u',', 0, 0).toInt(); // 0: none
             const bool killed = row.contains("killed"), noProc = row.contains("without /proc");
@@ -196,7 +197,7 @@ private slots:
             const bool link = row.contains("through");
             const QString file = !link ? "keep.owd" : row.contains("device") ? "null" : row.contains("dangling") ? "new.owd" : "real.owd";
             if (row.contains("character device"))
-                mknod(at(file), S_IFCHR | 0666, makedev(1, 3));
+                mknod(at(file), S_IFCHR | 0644, makedev(1, 3));
             else if (row.contains("fifo"))
                 mkfifo(at(file), 0644);
             else if (row.contains("over a folder"))
@@ -261,7 +262,6 @@ private slots:
             return QString("%1; %2; %3").arg(shown.isEmpty() ? "no box" : shown,
                                               Describe(here.filePath("keep.owd"), old, written(issue.snapshot())), files.join(u' '));
         });
-        umask(mask);
     }
 
     // Any name the file system takes: bytes that are not UTF-8, in the
