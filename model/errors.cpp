@@ -14,6 +14,7 @@ RuntimeError RuntimeError::DeviceIO() { return {57, QStringLiteral("设备 I/O �
 RuntimeError RuntimeError::DiskFull() { return {61, QStringLiteral("磁盘已满")}; }
 RuntimeError RuntimeError::InputPastEndOfFile() { return {62, QStringLiteral("输入超出文件尾")}; }
 RuntimeError RuntimeError::PermissionDenied() { return {70, QStringLiteral("权限被拒绝")}; }
+RuntimeError RuntimeError::PathFileAccess() { return {75, QStringLiteral("路径/文件访问错误")}; }
 RuntimeError RuntimeError::PathNotFound() { return {76, QStringLiteral("路径未找到")}; }
 RuntimeError RuntimeError::CannotCreateObject() { return {429, QStringLiteral("ActiveX 部件不能创建对象")}; }
 RuntimeError RuntimeError::Automation(const QString& detail)

@@ -4,10 +4,14 @@
 #include "filename.h"
 
 #include <QBuffer>
+#include <QRandomGenerator>
 
 #include <cerrno>
-#include <cstdlib>
+#include <climits>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,7 +36,8 @@ RuntimeError ErrorFor(int error, bool reading)
     case ENOTDIR:
         return RuntimeError::PathNotFound();
     case EISDIR:
-        return RuntimeError(75, QStringLiteral("路径/文件访问错误"));
+    case ELOOP:
+        return RuntimeError::PathFileAccess();
     case ENAMETOOLONG:
         return RuntimeError::BadFileName();
     default:
@@ -42,7 +47,7 @@ RuntimeError ErrorFor(int error, bool reading)
 
 class Descriptor {
 public:
-    explicit Descriptor(int fd) : fd_(fd) {}
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
     ~Descriptor()
     {
         if (fd_ >= 0)
@@ -51,6 +56,12 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
+    void reset(int fd)
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
     // Some file systems report a failed write only here.
     int close()
     {
@@ -132,23 +143,6 @@ private:
     int error_ = 0;
 };
 
-// Removes the temporary file unless the save got as far as renaming it.
-class TemporaryName {
-public:
-    explicit TemporaryName(QByteArray name) : name_(std::move(name)) {}
-    ~TemporaryName()
-    {
-        if (!name_.isEmpty())
-            ::unlink(name_.constData());
-    }
-    TemporaryName(const TemporaryName&) = delete;
-    TemporaryName& operator=(const TemporaryName&) = delete;
-    void release() { name_.clear(); }
-
-private:
-    QByteArray name_;
-};
-
 QByteArray FolderOf(const QByteArray& path)
 {
     const qsizetype slash = path.lastIndexOf('/');
@@ -157,29 +151,180 @@ QByteArray FolderOf(const QByteArray& path)
     return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
 }
 
-mode_t NewFileMode()
+// Temporary files are named so; only a save's own are ever removed by another.
+const QByteArray TemporaryPrefix = QByteArrayLiteral(".brevix-save-");
+constexpr qsizetype TemporarySuffixLength = 6;
+
+QByteArray TemporaryName(const QByteArray& folder)
 {
-    static const mode_t mask = [] {
-        const mode_t m = ::umask(0);
-        ::umask(m);
-        return m;
-    }();
-    return 0666 & ~mask;
+    static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray name = folder + '/' + TemporaryPrefix;
+    for (qsizetype k = 0; k < TemporarySuffixLength; ++k)
+        name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+    return name;
 }
 
-// Rewrites a file whose folder takes no new entries. The new contents are
-// made in memory and the space reserved first; should a write still fail,
-// the old contents are put back over the blocks they held.
-void SaveInPlace(const QByteArray& target, const std::function<void(QIODevice&)>& write)
+// A named temporary file older than this that no save holds locked is a
+// killed run's: the age keeps a save that has just made its file, and not
+// yet locked it, from losing it.
+constexpr time_t StaleAfterSeconds = 60;
+
+// Removes our own temporary files that runs killed while saving left behind.
+// Costs one pass over the folder's names.
+void RemoveStaleTemporaries(const QByteArray& folder)
 {
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const time_t now = ::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (!name.startsWith(TemporaryPrefix) || name.size() != TemporaryPrefix.size() + TemporarySuffixLength)
+            continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)
+            || st.st_uid != ::geteuid() || now - st.st_mtime < StaleAfterSeconds)
+            continue;
+        const Descriptor fd(::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (fd.get() >= 0 && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+// The new contents until they replace the target. A file with no name where
+// the file system allows one, so that a run killed while writing leaves
+// nothing; elsewhere a named one. Either is locked while in use, so that a
+// later save can tell a killed run's file from one being written.
+class Temporary {
+public:
+    Temporary() = default;
+    ~Temporary()
+    {
+        if (!name_.isEmpty())
+            ::unlink(name_.constData());
+    }
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
+
+    int fd() const { return fd_.get(); }
+
+    // In folder, as a new file gets its mode there; 0 or the errno of the failure.
+    int create(const QByteArray& folder)
+    {
+        folder_ = folder;
+        fd_.reset(::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
+        if (fd_.get() >= 0 && ::access(ProcName().constData(), F_OK) != 0)
+            fd_.reset(-1); // no /proc to give it a name through
+        else if (fd_.get() < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return errno;
+        for (int tries = 0; fd_.get() < 0 && tries < 100; ++tries) {
+            const QByteArray name = TemporaryName(folder);
+            fd_.reset(::open(name.constData(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0666));
+            if (fd_.get() >= 0)
+                name_ = name;
+            else if (errno != EEXIST)
+                return errno;
+        }
+        if (fd_.get() < 0)
+            return EEXIST;
+        ::flock(fd_.get(), LOCK_EX);
+        return 0;
+    }
+
+    // Flushed and synced already: takes target's place; 0 or the errno of the failure.
+    int replace(const QByteArray& target)
+    {
+        for (int tries = 0; name_.isEmpty() && tries < 100; ++tries) {
+            const QByteArray name = TemporaryName(folder_);
+            if (::linkat(AT_FDCWD, ProcName().constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+                name_ = name;
+            else if (errno != EEXIST)
+                return errno;
+        }
+        if (name_.isEmpty())
+            return EEXIST;
+        if (const int error = fd_.close())
+            return error;
+        if (::rename(name_.constData(), target.constData()) != 0)
+            return errno;
+        name_.clear();
+        return 0;
+    }
+
+private:
+    QByteArray ProcName() const { return "/proc/self/fd/" + QByteArray::number(fd_.get()); }
+
+    Descriptor fd_;
+    QByteArray folder_;
+    QByteArray name_; // once it has one, until it is the target's
+};
+
+// The file a save writes: the name given with its links followed, also to a
+// file that does not exist yet, and what is there.
+struct Target {
+    QByteArray name;
+    bool exists = false;
+    struct stat info {};
+};
+
+// A link in a sticky folder others may write is followed only when it is
+// ours or the folder owner's, as the kernel follows links there: otherwise
+// anyone could send our save to a file of their choosing.
+void CheckLinkMayBeFollowed(const QByteArray& folder, const struct stat& link)
+{
+    struct stat st {};
+    if (link.st_uid != ::geteuid() && ::stat(folder.constData(), &st) == 0 && (st.st_mode & S_ISVTX)
+        && (st.st_mode & S_IWOTH) && link.st_uid != st.st_uid)
+        throw RuntimeError::PermissionDenied();
+}
+
+Target Resolve(QByteArray name)
+{
+    for (int links = 0; links <= 40; ++links) {
+        Target target;
+        target.name = name;
+        if (::lstat(name.constData(), &target.info) != 0) {
+            if (errno != ENOENT)
+                throw ErrorFor(errno, false);
+            return target;
+        }
+        if (!S_ISLNK(target.info.st_mode)) {
+            target.exists = true;
+            return target;
+        }
+        const QByteArray folder = FolderOf(name);
+        CheckLinkMayBeFollowed(folder, target.info);
+        char to[PATH_MAX];
+        const ssize_t n = ::readlink(name.constData(), to, sizeof to);
+        if (n < 0)
+            throw ErrorFor(errno, false);
+        if (size_t(n) == sizeof to)
+            throw RuntimeError::BadFileName();
+        name = to[0] == '/' ? QByteArray(to, n) : folder + '/' + QByteArray(to, n);
+    }
+    throw ErrorFor(ELOOP, false);
+}
+
+// Rewrites the file in place. The file is opened before anything is written,
+// so a file we may not write costs nothing; the new contents are made in
+// memory and the space reserved first; should a write still fail, the old
+// contents are put back over the blocks they held.
+void SaveInPlace(const Target& target, const std::function<void(QIODevice&)>& write)
+{
+    Descriptor fd(::open(target.name.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0)
+        throw ErrorFor(errno, false);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != target.info.st_dev
+        || st.st_ino != target.info.st_ino)
+        throw RuntimeError::PathFileAccess(); // no longer the file we looked at
+
     QBuffer contents;
     contents.open(QIODevice::WriteOnly);
     write(contents);
     const QByteArray& bytes = contents.data();
 
-    Descriptor fd(::open(target.constData(), O_RDWR | O_CLOEXEC));
-    if (fd.get() < 0)
-        throw ErrorFor(errno, false);
     QByteArray old;
     for (char chunk[65536];;) {
         const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
@@ -208,6 +353,51 @@ void SaveInPlace(const QByteArray& target, const std::function<void(QIODevice&)>
     }
     if (const int closeError = fd.close())
         throw ErrorFor(closeError, false);
+}
+
+// Saves through a temporary file; false, before anything is written, where
+// the file must be rewritten in place instead: the folder takes no new file,
+// or the new one could not keep the old one's owner and group.
+bool SaveThroughTemporary(const Target& target, const std::function<void(QIODevice&)>& write)
+{
+    const QByteArray folder = FolderOf(target.name);
+    Temporary temporary;
+    if (const int error = temporary.create(folder)) {
+        if ((error == EACCES || error == EPERM) && target.exists)
+            return false;
+        throw ErrorFor(error, false);
+    }
+    if (target.exists) {
+        const struct stat& old = target.info;
+        struct stat st {};
+        if (::fstat(temporary.fd(), &st) != 0)
+            throw ErrorFor(errno, false);
+        if ((st.st_uid != old.st_uid || st.st_gid != old.st_gid) && ::fchown(temporary.fd(), old.st_uid, old.st_gid) != 0)
+            return false;
+        if (::fchmod(temporary.fd(), old.st_mode & 07777) != 0) // after fchown, which clears set-id bits
+            throw ErrorFor(errno, false);
+    }
+
+    DescriptorDevice device(temporary.fd());
+    try {
+        write(device);
+    } catch (const RuntimeError&) {
+        // The writer saw its device fail; the device knows why.
+        if (device.error() != 0)
+            throw ErrorFor(device.error(), false);
+        throw;
+    }
+    if (const int error = device.finish())
+        throw ErrorFor(error, false);
+    if (const int error = temporary.replace(target.name))
+        throw ErrorFor(error, false);
+
+    // The new name itself on disk too; a folder that cannot be synced changes nothing.
+    const Descriptor dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0)
+        ::fsync(dir.get());
+    RemoveStaleTemporaries(folder);
+    return true;
 }
 
 } // namespace
@@ -240,62 +430,23 @@ std::unique_ptr<QFile> OpenFileForReading(const QString& path)
 
 void SaveFile(const QString& path, const std::function<void(QIODevice&)>& write)
 {
-    QByteArray target = FileNameToBytes(path);
-    if (target.isEmpty())
+    const QByteArray name = FileNameToBytes(path);
+    if (name.isEmpty())
         throw RuntimeError::BadFileName();
 
-    struct stat old {};
-    const bool exists = ::stat(target.constData(), &old) == 0;
-    if (!exists && errno != ENOENT)
-        throw ErrorFor(errno, false);
-    if (exists && S_ISDIR(old.st_mode))
-        throw ErrorFor(EISDIR, false);
-    if (exists) {
-        // Through a link to the file it names, so the link stays a link.
-        if (char* real = ::realpath(target.constData(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
-    }
-    const QByteArray folder = FolderOf(target);
-    struct stat folderInfo {};
-    if (::stat(folder.constData(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode))
+    // Every refusal comes before `write` is called: a target we will not
+    // replace costs no typesetting.
+    const Target target = Resolve(name);
+    if (target.exists && !S_ISREG(target.info.st_mode))
+        throw RuntimeError::PathFileAccess(); // a folder, a device, a FIFO: never replaced by a file
+    if (target.exists && (target.info.st_mode & S_IWUSR) == 0)
+        throw RuntimeError::PermissionDenied(); // made read-only by its owner: refused to root as well
+    struct stat folder {};
+    if (::stat(FolderOf(target.name).constData(), &folder) != 0 || !S_ISDIR(folder.st_mode))
         throw RuntimeError::PathNotFound();
 
-    QByteArray temporary = folder + "/.brevix-save-XXXXXX";
-    Descriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.get() < 0) {
-        const int error = errno;
-        if ((error == EACCES || error == EPERM) && exists && S_ISREG(old.st_mode))
-            return SaveInPlace(target, write);
-        throw ErrorFor(error, false);
-    }
-    TemporaryName cleanup(temporary);
-    ::fchmod(fd.get(), exists ? (old.st_mode & 07777) : NewFileMode());
-
-    DescriptorDevice device(fd.get());
-    try {
-        write(device);
-    } catch (const RuntimeError&) {
-        // The writer saw its device fail; the device knows why.
-        if (device.error() != 0)
-            throw ErrorFor(device.error(), false);
-        throw;
-    }
-    if (const int error = device.finish())
-        throw ErrorFor(error, false);
-    if (const int error = fd.close())
-        throw ErrorFor(error, false);
-    if (::rename(temporary.constData(), target.constData()) != 0)
-        throw ErrorFor(errno, false);
-    cleanup.release();
-
-    // The new name itself on disk too; a folder that cannot be synced changes nothing.
-    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    if (!SaveThroughTemporary(target, write))
+        SaveInPlace(target, write);
 }
 
 bool FileExists(const QString& path)
