@@ -169,6 +169,15 @@ Office::~Office()
     }
 }
 
+// The office's objects of a lost connection, let go so that a new one is
+// not handed them again.
+void Office::Forget()
+{
+    desktop_.clear();
+    context_.clear();
+    bridge_.clear();
+}
+
 void Office::Cut()
 {
     timedOut_ = true;
@@ -259,8 +268,11 @@ qint64 LaunchOfficeProcess(const QString& program, const QStringList& arguments)
 std::shared_ptr<Office> Office::Connect(const QString& pipeName, int callTimeoutMs)
 {
     static std::map<QString, std::weak_ptr<Office>> connected;
-    if (const auto office = connected[pipeName].lock(); office && office->isAlive())
-        return office;
+    if (const auto office = connected[pipeName].lock()) {
+        if (office->isAlive())
+            return office;
+        office->Forget();
+    }
     const auto local = LocalContext();
     rtl::Reference<PipeConnection> pipe = PipeConnection::Connect(pipeName);
     if (!pipe.is())
@@ -300,11 +312,15 @@ QString Office::UsablePipe(const OfficeOptions& options)
     const QString wanted = options.pipeName.isEmpty() ? DefaultPipeName() : options.pipeName;
     if (PipeHolderOf(wanted) != PipeHolder::Other)
         return wanted;
+    // Told once; the same private pipe serves the rest of the process.
+    static std::map<QString, QString> instead;
+    if (const auto found = instead.find(wanted); found != instead.end())
+        return found->second;
     if (options.notice)
         options.notice(QStringLiteral("the office pipe %1 is held by someone else (%2); "
                                       "LibreOffice Writer is reached on a private pipe instead")
                            .arg(wanted, DisplayFileName(FileNameFromBytes(PipePath(wanted)))));
-    return PrivatePipeName();
+    return instead[wanted] = PrivatePipeName();
 }
 
 std::shared_ptr<Office> Office::Attach(const OfficeOptions& options)

@@ -90,6 +90,7 @@ private:
                                          int timeoutMs);
     static QString UsablePipe(const OfficeOptions& options);
     void Cut();
+    void Forget();
 
     rtl::Reference<PipeConnection> pipe_;
     std::unique_ptr<Watchdog> watchdog_;
