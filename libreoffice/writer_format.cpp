@@ -129,13 +129,18 @@ PropertySet CharProperties(const engine::CharFormat& f)
     const Any weight(f.bold ? css::awt::FontWeight::BOLD : css::awt::FontWeight::NORMAL);
     const Any height(f.sizePoints());
     const Any line(LineOf(f.border));
+    // Sizes and weights hold for every script, as a word processor's do;
+    // and no pair kerning, which Writer's new documents have and ours not.
     return Sorted({
         {"CharFontName", Any(ToOU(f.latinFont))},
         {"CharFontNameAsian", Any(ToOU(f.eastAsianFont))},
         {"CharHeight", height},
         {"CharHeightAsian", height},
+        {"CharHeightComplex", height},
         {"CharWeight", weight},
         {"CharWeightAsian", weight},
+        {"CharWeightComplex", weight},
+        {"CharAutoKerning", Any(false)},
         {"CharColor", Any(ColorOf(f.colorIndex))},
         {"CharUnderline", Any(UnderlineOf(f.underline))},
         {"CharWordMode", Any(f.underline == 2)},
