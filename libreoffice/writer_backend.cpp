@@ -184,6 +184,11 @@ struct WriterDocument {
     void WriteChars(int start, int end)
     {
         const QString& t = shadow->text();
+        // Writer gives what is set over a selection to an empty paragraph
+        // where the selection ends, too: such paragraphs get their own again.
+        const auto mark = QChar(engine::ParagraphMark);
+        while (end > start && end < t.size() && t[end - 1] == mark && t[end] == mark)
+            ++end;
         shadow->forEachCharRun(start, end, [&](const engine::CharRun& run) {
             if (WriterLength(t, run.start, run.end) == 0)
                 return;
