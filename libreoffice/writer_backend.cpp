@@ -376,8 +376,13 @@ struct WriterDocument {
             const auto adjust = numbers.alignment == engine::Alignment::Center ? css::style::ParagraphAdjust_CENTER
                 : numbers.alignment == engine::Alignment::Left                 ? css::style::ParagraphAdjust_LEFT
                                                                                : css::style::ParagraphAdjust_RIGHT;
-            Reference<css::beans::XPropertySet>(footer->createTextCursor(), UNO_QUERY_THROW)
+            const Reference<css::text::XTextCursor> number = footer->createTextCursor();
+            number->gotoEnd(true);
+            Reference<css::beans::XPropertySet>(number, UNO_QUERY_THROW)
                 ->setPropertyValue("ParaAdjust", Any(static_cast<sal_Int16>(adjust)));
+            // In the engine's plain characters, not the footer style's.
+            const PropertySet plain = CharProperties(engine::CharFormat{});
+            Reference<css::beans::XMultiPropertySet>(number, UNO_QUERY_THROW)->setPropertyValues(plain.names, plain.values);
         });
     }
 
