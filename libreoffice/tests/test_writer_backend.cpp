@@ -15,12 +15,14 @@
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 
+#include <QDir>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <csignal>
+#include <exception>
 
 using namespace brevix;
 using namespace brevix::testing;
@@ -77,6 +79,19 @@ const Edition& EditionNamed(const QString& name)
 
 bool ProcessRuns(qint64 pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0; }
 
+// An exception a test function lets out ends the program (QTest rethrows
+// it) before cleanupTestCase: the offices of the profile end with it.
+void EndOfficesOnTerminate(const QString& profile)
+{
+    static QString path;
+    path = profile;
+    std::set_terminate([] {
+        QProcess::execute("pkill", {"-9", "-f", path});
+        QDir(path).removeRecursively();
+        std::abort();
+    });
+}
+
 } // namespace
 
 class TestWriterBackend : public QObject {
@@ -95,8 +110,9 @@ class TestWriterBackend : public QObject {
     std::unique_ptr<libreoffice::WriterBackend> backend() { return std::make_unique<libreoffice::WriterBackend>(options_); }
 
     // The engine's bulletin as Writer makes it of the engine's DOCX, loaded
-    // hidden into the running office of this test.
-    QStringList engineBulletin(const Edition& edition, const QVector<Article>& articles)
+    // hidden into the running office of this test (through office, when given).
+    QStringList engineBulletin(const Edition& edition, const QVector<Article>& articles,
+                               std::shared_ptr<libreoffice::Office> office = nullptr)
     {
         const QTemporaryDir dir;
         const QString path = dir.filePath("engine.docx");
@@ -107,7 +123,8 @@ class TestWriterBackend : public QObject {
             for (const auto& app : engine::Application::all())
                 app->quit();
         }
-        const auto office = libreoffice::Office::Attach(options_);
+        if (!office || !office->isAlive())
+            office = libreoffice::Office::Attach(options_);
         if (!office) {
             QTest::qFail("no office to load the engine's DOCX into", __FILE__, __LINE__);
             return {};
@@ -132,6 +149,7 @@ private slots:
         options_.profileUrl = QUrl::fromLocalFile(profile_.filePath("profile")).toString();
         options_.pipeName = "brevix-test-" + QString::number(QCoreApplication::applicationPid());
         options_.headless = true;
+        EndOfficesOnTerminate(profile_.path());
     }
 
     void cleanupTestCase() { killOffice(); }
@@ -179,7 +197,7 @@ private slots:
         const auto close = qScopeGuard([&] { writer->CloseLastDocument(); });
         EditionNamed(edition).outputIssueToWord(*writer, articles, Texts, YieldFn());
         const QStringList actual = DescribeWriter(writer->lastDocument());
-        const QStringList expected = engineBulletin(EditionNamed(edition), articles);
+        const QStringList expected = engineBulletin(EditionNamed(edition), articles, writer->office());
         for (qsizetype i = 0; i < std::min(actual.size(), expected.size()); ++i)
             QVERIFY2(actual[i] == expected[i], // in full, and readable
                      qPrintable(QStringLiteral("\n  Writer:            %1\n  the engine's DOCX: %2").arg(actual[i], expected[i])));
