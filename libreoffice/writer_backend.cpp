@@ -201,6 +201,11 @@ struct WriterDocument {
     void WriteChars(int start, int end)
     {
         const QString& t = shadow->text();
+        // Writer gives what is set over a selection to an empty paragraph
+        // where the selection ends, too: such paragraphs get their own again.
+        const auto mark = QChar(engine::ParagraphMark);
+        while (end > start && end < t.size() && t[end - 1] == mark && t[end] == mark)
+            ++end;
         shadow->forEachCharRun(start, end, [&](const engine::CharRun& run) {
             if (WriterLength(t, run.start, run.end) == 0)
                 return;
@@ -213,17 +218,38 @@ struct WriterDocument {
         });
     }
 
+    bool StartsWithBreak(int paragraph) const
+    {
+        const engine::ParagraphInfo p = shadow->paragraph(paragraph);
+        return p.markPosition > p.start && IsParagraphStartBreak(shadow->text(), p.start);
+    }
+    bool IsLoneBreak(int paragraph) const
+    {
+        const engine::ParagraphInfo p = shadow->paragraph(paragraph);
+        return StartsWithBreak(paragraph) && p.markPosition == p.start + 1;
+    }
+
+    // Whether Writer's paragraph starts a page. A page break alone in its
+    // paragraph ends the page that paragraph is on, as the engine lays it
+    // out: the break goes to the paragraph after (none after the last).
+    bool BreaksBefore(int paragraph) const
+    {
+        return (StartsWithBreak(paragraph) && !IsLoneBreak(paragraph)) || (paragraph > 0 && IsLoneBreak(paragraph - 1));
+    }
+
     // Paragraph formats of shadow paragraphs first..last; equal neighbours go together.
     void WriteParagraphs(int first, int last)
     {
         const QString& t = shadow->text();
+        if (StartsWithBreak(last)) // its break may be the next paragraph's
+            last = std::min(last + 1, shadow->paragraphCount() - 1);
         for (int i = first; i <= last;) {
             const engine::ParagraphInfo p = shadow->paragraph(i);
-            const bool breakBefore = p.markPosition > p.start && IsParagraphStartBreak(t, p.start);
+            const bool breakBefore = BreaksBefore(i);
             int j = i;
             while (j < last) {
                 const engine::ParagraphInfo q = shadow->paragraph(j + 1);
-                if (q.format != p.format || (q.markPosition > q.start && IsParagraphStartBreak(t, q.start)) || breakBefore)
+                if (q.format != p.format || BreaksBefore(j + 1) || breakBefore)
                     break;
                 ++j;
             }
@@ -310,9 +336,11 @@ struct WriterDocument {
             placed = std::pair(at + count, at + count); // Writer's cursor moves past what it inserted
         }
         PushChars(at, at + count);
+        const int paragraph = shadow->paragraphIndexAt(at);
         if (QStringView(t).mid(at, count).contains(QChar(engine::ParagraphMark))
-            || QStringView(t).mid(at, count).contains(QChar(engine::PageBreak)))
-            PushParagraphs(shadow->paragraphIndexAt(at), shadow->paragraphIndexAt(at + count));
+            || QStringView(t).mid(at, count).contains(QChar(engine::PageBreak))
+            || StartsWithBreak(paragraph)) // a break alone in its paragraph may be no longer
+            PushParagraphs(paragraph, shadow->paragraphIndexAt(at + count));
     }
 
     void PushRange(int start, int end, bool chars, bool paragraphs)
@@ -365,8 +393,13 @@ struct WriterDocument {
             const auto adjust = numbers.alignment == engine::Alignment::Center ? css::style::ParagraphAdjust_CENTER
                 : numbers.alignment == engine::Alignment::Left                 ? css::style::ParagraphAdjust_LEFT
                                                                                : css::style::ParagraphAdjust_RIGHT;
-            Reference<css::beans::XPropertySet>(footer->createTextCursor(), UNO_QUERY_THROW)
+            const Reference<css::text::XTextCursor> number = footer->createTextCursor();
+            number->gotoEnd(true);
+            Reference<css::beans::XPropertySet>(number, UNO_QUERY_THROW)
                 ->setPropertyValue("ParaAdjust", Any(static_cast<sal_Int16>(adjust)));
+            // In the engine's plain characters, not the footer style's.
+            const PropertySet plain = CharProperties(engine::CharFormat{});
+            Reference<css::beans::XMultiPropertySet>(number, UNO_QUERY_THROW)->setPropertyValues(plain.names, plain.values);
         });
     }
 

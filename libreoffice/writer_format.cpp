@@ -51,9 +51,13 @@ css::table::BorderLine2 LineOf(const engine::Border& border)
     css::table::BorderLine2 line;
     if (!border.visible())
         return line; // all widths 0: no line
-    line.LineStyle = border.style == 7 ? css::table::BorderLineStyle::DOUBLE : css::table::BorderLineStyle::SOLID;
-    // Widths come in eighths of a point.
-    line.LineWidth = static_cast<sal_uInt32>(std::max(1, static_cast<int>(border.width * 2540 / (8 * 72.0) + 0.5)));
+    const bool isDouble = border.style == 7;
+    line.LineStyle = isDouble ? css::table::BorderLineStyle::DOUBLE : css::table::BorderLineStyle::SOLID;
+    // Widths come in eighths of a point, for a double line the width of each
+    // of its lines; Writer's width of a double line is the whole of it, the
+    // two lines and the gap between them a third each.
+    const int twips = std::max(1, border.width * 20 / 8) * (isDouble ? 3 : 1);
+    line.LineWidth = static_cast<sal_uInt32>(TwipsToHmm(twips));
     line.Color = std::max(0, engine::PaletteRgb(border.colorIndex));
     return line;
 }
@@ -125,13 +129,18 @@ PropertySet CharProperties(const engine::CharFormat& f)
     const Any weight(f.bold ? css::awt::FontWeight::BOLD : css::awt::FontWeight::NORMAL);
     const Any height(f.sizePoints());
     const Any line(LineOf(f.border));
+    // Sizes and weights hold for every script, as a word processor's do;
+    // and no pair kerning, which Writer's new documents have and ours not.
     return Sorted({
         {"CharFontName", Any(ToOU(f.latinFont))},
         {"CharFontNameAsian", Any(ToOU(f.eastAsianFont))},
         {"CharHeight", height},
         {"CharHeightAsian", height},
+        {"CharHeightComplex", height},
         {"CharWeight", weight},
         {"CharWeightAsian", weight},
+        {"CharWeightComplex", weight},
+        {"CharAutoKerning", Any(false)},
         {"CharColor", Any(ColorOf(f.colorIndex))},
         {"CharUnderline", Any(UnderlineOf(f.underline))},
         {"CharWordMode", Any(f.underline == 2)},
