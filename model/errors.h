@@ -28,6 +28,7 @@ public:
     static RuntimeError InputPastEndOfFile();   // 62 输入超出文件尾
     static RuntimeError PermissionDenied();     // 70 权限被拒绝
     static RuntimeError PathNotFound();         // 76 路径未找到
+    static RuntimeError BadFileFormat();        // 321 文件格式无效
     static RuntimeError CannotCreateObject();   // 429 ActiveX 部件不能创建对象
     static RuntimeError Automation(const QString& detail); // -2147417848 自动化错误
 
