@@ -201,16 +201,18 @@ QVector<Article> ReadIssue(QIODevice& device)
     return articles;
 }
 
-void SaveIssue(const Issue& issue, const QString& path, Dialogs& dialogs)
+bool SaveIssue(const Issue& issue, const QString& path, Dialogs& dialogs)
 {
     try {
         const QVector<Article> articles = issue.snapshot();
         SaveFile(path, [&](QIODevice& device) { WriteIssue(articles, device); });
+        return true;
     } catch (const RuntimeError& e) {
         report(dialogs, e.description());
     } catch (const std::bad_alloc&) {
         report(dialogs, QStringLiteral("内存溢出"));
     }
+    return false;
 }
 
 void LoadIssue(Issue& issue, const QString& path, Dialogs& dialogs)

@@ -27,8 +27,9 @@ QVector<Article> ReadIssue(QIODevice& device); // reads and checks the whole fil
 
 // Path level, as the commands call them. Each catches its own errors and
 // reports them in one box: "发生错误" CR description. A load appends all the
-// file's articles or none; a save replaces the old file only when complete.
-void SaveIssue(const Issue& issue, const QString& path, Dialogs& dialogs);
+// file's articles or none; a save replaces the old file only when complete,
+// and says whether it did.
+bool SaveIssue(const Issue& issue, const QString& path, Dialogs& dialogs);
 void LoadIssue(Issue& issue, const QString& path, Dialogs& dialogs);
 
 // True when nothing exists at path, otherwise the answer to

@@ -7,6 +7,7 @@
 #include "model/filename.h"
 #include "ui/form1.h"
 #include "ui/qtdialogs.h"
+#include "ui/recovery.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -138,9 +139,14 @@ int RunComposer(const Edition& edition, int argc, char** argv)
     int code = 0;
     {
         Form1 form(edition, dialogs, *backend);
+        Recovery recovery(form, RecoveryFolder());
         form.show();
-        // Loaded once the window is up, so a bad file's box shows over it.
-        QTimer::singleShot(0, &form, [&form, &request] { form.OpenIssueFiles(request.issueFiles); });
+        // Offered and loaded once the window is up, so the boxes show over it;
+        // the files named load after a recovered issue, as after a load.
+        QTimer::singleShot(0, &form, [&form, &recovery, &request] {
+            recovery.OfferLeftOver();
+            form.OpenIssueFiles(request.issueFiles);
+        });
         code = QApplication::exec();
     }
     docwindow::UninstallDocumentWindows();

@@ -21,9 +21,10 @@ struct StartRequest {
 StartRequest ParseStartArguments(int argc, const char* const* argv);
 
 // With --typeset among the arguments runs the headless command and opens no
-// window; --help and --version answer on stdout; otherwise shows the
-// edition's main window with the issue files given loaded, and runs until
-// the program ends. Returns the exit code.
+// window (and never touches recovery files); --help and --version answer
+// on stdout; otherwise shows the edition's main window, offers what a
+// composer that ended without 退出 left unsaved, loads the issue files
+// given, and runs until the program ends. Returns the exit code.
 int RunComposer(const Edition& edition, int argc, char** argv);
 
 } // namespace brevix

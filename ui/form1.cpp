@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QRadioButton>
 #include <cmath>
 
 namespace brevix {
@@ -100,7 +101,10 @@ Form1::Form1(const Edition& edition, Dialogs& dialogs, word::Backend& backend, Q
 
     // Every command ends in its own error box, never in the event loop.
     const auto command = [this](void (Form1::*handler)()) {
-        return [this, handler] { RunCommand(dialogs_, CommandErrorHeading(), [this, handler] { (this->*handler)(); }); };
+        return [this, handler] {
+            RunCommand(dialogs_, CommandErrorHeading(), [this, handler] { (this->*handler)(); });
+            emit workChanged();
+        };
     };
     connect(cmdTJ_, &QPushButton::clicked, this, command(&Form1::Submit));
     connect(cmdQC_, &QPushButton::clicked, this, command(&Form1::Clear));
@@ -114,6 +118,42 @@ Form1::Form1(const Edition& edition, Dialogs& dialogs, word::Backend& backend, Q
     connect(cmdOutWord_, &QPushButton::clicked, this, command(&Form1::Output));
     connect(cmdEXIT_, &QPushButton::clicked, this, command(&Form1::Exit));
     connect(entry_.rtxtWord, &BodyTextEdit::doubleClicked, this, command(&Form1::OpenEditDialog));
+    watchEntry(entry_);
+}
+
+void Form1::watchEntry(const EntryFields& fields)
+{
+    connect(fields.txtTitle, &QLineEdit::textChanged, this, &Form1::workChanged);
+    connect(fields.txtSource, &QLineEdit::textChanged, this, &Form1::workChanged);
+    connect(fields.rtxtWord, &QPlainTextEdit::textChanged, this, &Form1::workChanged);
+    for (int k = 0; k < fields.famClass->count(); ++k)
+        connect(fields.famClass->option(k), &QRadioButton::toggled, this, &Form1::workChanged);
+}
+
+UnsavedWork Form1::work() const
+{
+    const EntryFields& fields = editDialog() ? editDialog()->entry() : entry_;
+    const int category = fields.famClass->selected();
+    return {issue_.snapshot(),
+            {fields.txtTitle->text(), fields.txtSource->text(), fields.rtxtWord->body(),
+             category >= 0 ? edition_.categories.at(category).name : QString()},
+            editPending_ ? editIndex_ : -1};
+}
+
+void Form1::RestoreWork(const UnsavedWork& work)
+{
+    const int first = issue_.ArticleCount();
+    issue_.AppendArticles(work.articles);
+    entry_.txtTitle->setText(work.entry.title);
+    entry_.txtSource->setText(work.entry.source);
+    entry_.rtxtWord->setBody(work.entry.content);
+    const int category = entry_.famClass->find(work.entry.category);
+    if (category >= 0)
+        entry_.famClass->select(category);
+    else
+        entry_.famClass->clearSelection();
+    editPending_ = work.editIndex >= 0;
+    editIndex_ = editPending_ ? first + work.editIndex : -1;
 }
 
 Form1::~Form1()
@@ -268,7 +308,10 @@ void Form1::Load()
 void Form1::LoadFile(const QString& path)
 {
     lastPath_ = path;
+    const bool wasEmpty = issue_.ArticleCount() == 0;
     LoadIssue(issue_, path, dialogs_);
+    if (wasEmpty && issue_.ArticleCount() > 0)
+        emit issueOnDisk();
 }
 
 void Form1::OpenIssueFiles(const QStringList& paths)
@@ -287,8 +330,8 @@ void Form1::Save()
         return;
     }
     lastPath_ = *path;
-    if (ConfirmOverwrite(*path, dialogs_))
-        SaveIssue(issue_, *path, dialogs_);
+    if (ConfirmOverwrite(*path, dialogs_) && SaveIssue(issue_, *path, dialogs_))
+        emit issueOnDisk();
 }
 
 void Form1::setIssueCommandsEnabled(bool enabled)
@@ -323,6 +366,7 @@ void Form1::Exit()
 {
     if (dialogs_.message(QStringLiteral("是否要退出本程序？"), Buttons::OkCancel, Icon::Information) != Answer::Ok)
         return;
+    emit exitConfirmed();
     if (Form2* dialog = editDialog())
         dialog->close();
     close();
@@ -333,6 +377,9 @@ void Form1::OpenEditDialog()
     if (editDialog())
         return;
     editDialog_ = new Form2(*this);
+    watchEntry(editDialog_->entry());
+    // Closed by its own button it hands nothing back: the main window's entry area is the work again.
+    connect(editDialog_, &QObject::destroyed, this, &Form1::workChanged);
     editDialog_->show();
     hide();
 }

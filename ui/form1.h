@@ -7,6 +7,7 @@
 #include "generator/automation.h"
 #include "model/dialogs.h"
 #include "model/issue.h"
+#include "model/recoveryfile.h"
 #include "ui/form2.h"
 #include "ui/windowbuild.h"
 
@@ -50,6 +51,23 @@ public:
     // a chosen file: each all or nothing, a bad one shown in its error box.
     void OpenIssueFiles(const QStringList& paths);
 
+    // What would be lost if the program ended now: the issue, the pending
+    // edit, and the entry area being worked in (the edit dialog's while it
+    // is open). Copies the issue's texts by reference count: O(articles).
+    UnsavedWork work() const;
+    // Appends the articles and puts back the entry area and the pending edit.
+    void RestoreWork(const UnsavedWork& work);
+
+signals:
+    // After every command, and on every change to an entry area (each
+    // keystroke: whoever listens must not do more than note it).
+    void workChanged();
+    // The issue is now exactly what a file holds: just saved, or loaded
+    // into an empty issue.
+    void issueOnDisk();
+    // 退出 answered 确定: what is unsaved is meant to go.
+    void exitConfirmed();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -67,6 +85,7 @@ private:
     void Exit();
     void OpenEditDialog();
 
+    void watchEntry(const EntryFields& fields);
     int selectedLine() const;
     void selectLine(int k);
     void setIssueCommandsEnabled(bool enabled);
