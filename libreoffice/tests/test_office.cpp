@@ -15,7 +15,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <condition_variable>
 #include <csignal>
+#include <mutex>
+#include <thread>
 #include <fcntl.h>
 #include <optional>
 #include <sys/socket.h>
@@ -39,31 +42,16 @@ QVector<Article> Articles(int count)
     return articles;
 }
 
-// The processes of an office on a profile (its launcher and the office).
-QList<pid_t> OfficeProcesses(const QString& profileUrl)
+// The processes of the offices whose profile URL starts with `profile`
+// (each office and its launcher).
+QList<pid_t> OfficeProcesses(const QString& profile)
 {
     QList<pid_t> pids;
     for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
         QFile cmdline("/proc/" + entry + "/cmdline");
         if (entry.toInt() > 0 && cmdline.open(QIODevice::ReadOnly)
-            && cmdline.readAll().contains(("-env:UserInstallation=" + profileUrl).toUtf8()))
+            && cmdline.readAll().contains(("-env:UserInstallation=" + profile).toUtf8()))
             pids << entry.toInt();
-    }
-    return pids;
-}
-
-// The soffice.bin of the offices whose profile lies under `folder`.
-QList<pid_t> OfficesUnder(const QString& folder)
-{
-    QList<pid_t> pids;
-    const QByteArray marker = "-env:UserInstallation=file://" + QFile::encodeName(folder);
-    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
-        QFile cmdline("/proc/" + entry + "/cmdline");
-        if (entry.toInt() > 0 && cmdline.open(QIODevice::ReadOnly)) {
-            const QByteArray args = cmdline.readAll();
-            if (args.startsWith(QFile::encodeName("/usr/lib/libreoffice/program/soffice.bin")) && args.contains(marker))
-                pids << entry.toInt();
-        }
     }
     return pids;
 }
@@ -144,15 +132,23 @@ class TestOffice : public QObject {
     // One office for the in-process cases, reached on each case's pipe.
     std::optional<PrivateOffice> office_;
 
-    // The program as the editor runs it, with its offices under our folder.
-    QProcess* start(const QStringList& arguments)
+    // The program as the editor runs it, with its offices under our folder;
+    // its temporary folder, when given, as the bytes they are (through the
+    // shell's printf, as QProcess passes only text).
+    QProcess* start(const QStringList& arguments, const QByteArray& tmpdir = {})
     {
         auto* program = new QProcess(this);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CACHE_HOME", dir_.filePath("cache"));
         env.insert("BREVIX_OFFICE_WAIT", "3");
         program->setProcessEnvironment(env);
-        program->start(BREVIX_PROGRAM, arguments);
+        QString octal;
+        for (const char byte : tmpdir)
+            octal += QString("\\%1").arg(uint(uchar(byte)), 3, 8, QChar('0'));
+        if (tmpdir.isEmpty())
+            program->start(BREVIX_PROGRAM, arguments);
+        else
+            program->start("/bin/sh", QStringList{"-c", "TMPDIR=$(printf '" + octal + "') exec \"$0\" \"$@\"", BREVIX_PROGRAM} + arguments);
         program->waitForStarted();
         return program;
     }
@@ -170,17 +166,23 @@ class TestOffice : public QObject {
     // Once a run's office listens on its pipe: the run is connecting or typesetting.
     void waitForOffice()
     {
-        QTRY_VERIFY_WITH_TIMEOUT(!OfficesUnder(officeRoot()).isEmpty(), 60000);
-        QFile cmdline(QString("/proc/%1/cmdline").arg(OfficesUnder(officeRoot()).value(0)));
-        QVERIFY(cmdline.open(QIODevice::ReadOnly));
-        const QString pipe = QString::fromUtf8(cmdline.readAll()).section("--accept=pipe,name=", 1).section(';', 0, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(PipeHolderOf(pipe) == PipeHolder::Us, 60000);
+        const auto listening = [&] {
+            for (const pid_t pid : OfficeProcesses("file://" + officeRoot())) {
+                QFile cmdline(QString("/proc/%1/cmdline").arg(pid));
+                const QString pipe = cmdline.open(QIODevice::ReadOnly)
+                    ? QString::fromUtf8(cmdline.readAll()).section("--accept=pipe,name=", 1).section(';', 0, 0) : QString();
+                if (!pipe.isEmpty() && PipeHolderOf(pipe) == PipeHolder::Us)
+                    return true;
+            }
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(listening(), 60000);
         QTest::qWait(300);
     }
     // Nothing of ours is left: no office, no run folder, nothing beside the output.
     void nothingLeft(const QStringList& outputFolder)
     {
-        QTRY_VERIFY_WITH_TIMEOUT(OfficesUnder(officeRoot()).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(OfficeProcesses("file://" + officeRoot()).isEmpty(), 10000);
         QTRY_COMPARE_WITH_TIMEOUT(QDir(officeRoot()).entryList({"run-*"}, QDir::Dirs), QStringList(), 10000);
         QCOMPARE(faults::FilesIn(dir_.filePath("out")), outputFolder);
     }
@@ -285,12 +287,23 @@ private slots:
         };
         if (stopAt == 0)
             stop();
+        const auto resume = [&] {
+            for (const pid_t pid : office)
+                kill(pid, SIGCONT);
+        };
+        // Should the limit not hold, the office goes on after a while and the check below fails.
+        std::jthread late([&](std::stop_token cancelled) {
+            std::mutex mutex;
+            std::unique_lock lock(mutex);
+            if (!std::condition_variable_any().wait_for(lock, cancelled, std::chrono::seconds(30), [] { return false; }))
+                resume();
+        });
         QElapsedTimer clock;
         clock.start();
         const auto [number, description] = faults::ErrorOf([&] { typesetting.outputIssueToWord(writer, Articles(20), Texts, stopping); });
         const qint64 took = clock.elapsed();
-        for (const pid_t pid : office)
-            kill(pid, SIGCONT);
+        late.request_stop();
+        resume();
         QCOMPARE(description, QString("自动化错误"));
         QVERIFY2(took < 3 * options.callTimeoutMs + 5000, qPrintable(QString("%1 ms").arg(took)));
 
@@ -320,10 +333,12 @@ private slots:
             loader->loadComponentFromURL("private:factory/swriter", "_blank", 0, {});
         }
 
-        // Two runs overlapping.
+        // Two runs overlapping, one with a temporary folder whose name is not UTF-8.
+        const QByteArray tmpdir = QFile::encodeName(dir_.path()) + "/t\xe9mp\xff";
+        QCOMPARE(mkdir(tmpdir.constData(), 0700), 0);
         QProcess* one = start(typeset(small, out("one.docx")));
         QTest::qWait(1000);
-        QProcess* two = start(typeset(small, out("two.docx")));
+        QProcess* two = start(typeset(small, out("two.docx")), tmpdir);
         QCOMPARE(finish(one).code, 0);
         QCOMPARE(finish(two).code, 0);
         QVERIFY(faults::FileBytes(out("one.docx")).startsWith("PK") && faults::FileBytes(out("two.docx")).startsWith("PK"));
@@ -341,7 +356,7 @@ private slots:
         // The office stops answering: one line, a failed run, nothing left.
         QProcess* stalled = start(typeset(large, out("stalled.docx")));
         waitForOffice();
-        for (const pid_t pid : OfficesUnder(officeRoot()))
+        for (const pid_t pid : OfficeProcesses("file://" + officeRoot()))
             kill(pid, SIGSTOP);
         const Run failed = finish(stalled);
         QCOMPARE(failed.code, 1);
@@ -355,7 +370,7 @@ private slots:
         kill(static_cast<pid_t>(lost->processId()), SIGKILL);
         finish(lost);
         QTest::qWait(500);
-        QVERIFY(!OfficesUnder(officeRoot()).isEmpty());
+        QVERIFY(!OfficeProcesses("file://" + officeRoot()).isEmpty());
         QCOMPARE(finish(start(typeset(small, out("next.docx")))).code, 0);
         nothingLeft({"next.docx", "one.docx", "two.docx"});
 
