@@ -721,27 +721,11 @@ word::ApplicationRef WriterBackend::Make(std::shared_ptr<Office> office)
     return std::make_shared<ApplicationImpl>(std::move(office), state_);
 }
 
-// The office still connected, or nothing. What was reached through a lost
-// connection is let go first: a new connection to the same office would
-// be handed those objects again, dead.
-std::shared_ptr<Office> WriterBackend::LiveOffice()
-{
-    if (state_->office && state_->office->isAlive())
-        return state_->office;
-    state_->last.reset();
-    state_->documents.clear();
-    state_->active.reset();
-    state_->office.reset();
-    return nullptr;
-}
-
 word::ApplicationRef WriterBackend::GetObject(const QString& className)
 {
     if (!word::IsWordApplicationClass(className))
         throw RuntimeError::CannotCreateObject();
-    auto office = LiveOffice();
-    if (!office)
-        office = Office::Attach(state_->options);
+    auto office = state_->office && state_->office->isAlive() ? state_->office : Office::Attach(state_->options);
     if (!office)
         throw RuntimeError::CannotCreateObject();
     return Make(std::move(office));
@@ -752,9 +736,7 @@ word::ApplicationRef WriterBackend::CreateObject(const QString& className)
     if (!word::IsWordApplicationClass(className))
         throw RuntimeError::CannotCreateObject();
     // One office serves a profile: a second start reaches the first.
-    auto office = LiveOffice();
-    if (!office)
-        office = Office::Obtain(state_->options);
+    auto office = state_->office && state_->office->isAlive() ? state_->office : Office::Obtain(state_->options);
     return Make(std::move(office));
 }
 

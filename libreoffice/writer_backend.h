@@ -69,7 +69,6 @@ public:
 
 private:
     word::ApplicationRef Make(std::shared_ptr<Office> office);
-    std::shared_ptr<Office> LiveOffice();
     std::shared_ptr<State> state_;
     std::unique_ptr<word::KeySender> keys_;
 };
