@@ -221,7 +221,7 @@ private slots:
         if (geteuid() != 0 && !QStringList{"file", "ours", "nobody"}.contains(holder))
             QSKIP("playing another user needs root");
         // A name of the row's own: the editor is told once per pipe and process.
-        const QString wanted = wanted + '-' + holder;
+        const QString wanted = wanted_ + '-' + holder;
         OfficeOptions options = office_->options();
         options.pipeName = wanted;
         QStringList notices;
