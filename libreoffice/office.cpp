@@ -13,6 +13,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 #include <QUrl>
@@ -40,8 +41,6 @@ namespace {
 QString ProgramDir() { return QStringLiteral(BREVIX_LIBREOFFICE_PROGRAM); }
 
 QString DefaultPipeName() { return QStringLiteral("brevix-%1").arg(::geteuid()); }
-
-bool ProcessRuns(qint64 pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0; }
 
 QStringList AcceptArguments(const OfficeOptions& options, const QString& pipeName)
 {
@@ -215,6 +214,19 @@ Reference<css::uno::XComponentContext> LocalContext()
         throw RuntimeError::CannotCreateObject();
     }
     return context;
+}
+
+bool ProcessRuns(qint64 pid)
+{
+    if (pid <= 0 || ::kill(static_cast<pid_t>(pid), 0) != 0)
+        return false;
+    // An ended process stays a zombie until its parent, here often the
+    // system's first process, gets round to it.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray fields = stat.readAll();
+    return fields.mid(fields.lastIndexOf(')') + 1).trimmed().left(1) != "Z";
 }
 
 qint64 LaunchOfficeProcess(const QString& program, const QStringList& arguments)

@@ -114,6 +114,9 @@ css::uno::Reference<css::uno::XComponentContext> LocalContext();
 // The process id, or 0 when it could not be started.
 qint64 LaunchOfficeProcess(const QString& program, const QStringList& arguments);
 
+// Whether the process runs (an ended one waiting to be reaped does not).
+bool ProcessRuns(qint64 pid);
+
 // UNO strings from and to Qt's.
 inline rtl::OUString ToOU(const QString& s)
 {

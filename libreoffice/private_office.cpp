@@ -38,8 +38,6 @@ done
 rm -rf -- "$2"
 )";
 
-bool ProcessRuns(qint64 pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0; }
-
 QByteArray ProfileUrl(const QByteArray& folder)
 {
     return "file://" + (folder + "/profile").toPercentEncoding("/");

@@ -79,8 +79,6 @@ const Edition& EditionNamed(const QString& name)
     return name == "Brevix" ? BrevixEdition() : name == "Brevix2003" ? Brevix2003Edition() : PageBreaks();
 }
 
-bool ProcessRuns(qint64 pid) { return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) == 0; }
-
 } // namespace
 
 class TestWriterBackend : public QObject {
@@ -233,11 +231,11 @@ private slots:
             return;
         }
         const qint64 pid = next->office()->processId();
-        QVERIFY(next->office()->startedByUs() && ProcessRuns(pid));
+        QVERIFY(next->office()->startedByUs() && libreoffice::ProcessRuns(pid));
         next->CloseLastDocument();
         own_->End(next->office());
         QVERIFY(!next->office()->isAlive());
-        QVERIFY(!ProcessRuns(pid));
+        QVERIFY(!libreoffice::ProcessRuns(pid));
         QVERIFY(!QFileInfo::exists(own_->folder()));
     }
 };
