@@ -1,0 +1,88 @@
+#pragma once
+// The faults of files.h on POSIX: a file-size limit (EFBIG, as a full disk
+// fails a write, also for root), a child process without root's privileges,
+// no way to keep another program from replacing a file.
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <csignal>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace brevix::faults {
+
+constexpr bool CanLockFolder = true;
+constexpr bool CanHoldOpen = false;
+constexpr bool NamesAreBytes = true;
+constexpr bool CanSymlink = true;
+
+// A second name for a file: a symbolic link, or a hard link. True when made.
+inline bool SymbolicLink(const QString& file, const QString& name)
+{
+    return ::symlink(QFile::encodeName(file).constData(), QFile::encodeName(name).constData()) == 0;
+}
+inline bool HardLink(const QString& file, const QString& name)
+{
+    return ::link(QFile::encodeName(file).constData(), QFile::encodeName(name).constData()) == 0;
+}
+
+// Writes past `bytes` fail with EFBIG while this lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit small = saved_;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+};
+
+// Runs `run` where permissions apply: as root, in a child process as nobody.
+// Returns what `run` returned (its bytes pass back through a pipe).
+inline QByteArray Unprivileged(const std::function<QByteArray()>& run)
+{
+    if (geteuid() != 0)
+        return run();
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return "(no pipe)";
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeEnds[0]);
+        int code = 1;
+        if (setgid(65534) == 0 && setuid(65534) == 0) {
+            const QByteArray result = run();
+            code = write(pipeEnds[1], result.constData(), size_t(result.size())) == result.size() ? 0 : 1;
+        }
+        _exit(code);
+    }
+    close(pipeEnds[1]);
+    QByteArray result;
+    char chunk[4096];
+    for (ssize_t n; (n = read(pipeEnds[0], chunk, sizeof chunk)) > 0;)
+        result.append(chunk, n);
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? result : QByteArray("(child failed)");
+}
+
+// A file open elsewhere does not stop a rename here: nothing to hold.
+class HoldOpen {
+public:
+    explicit HoldOpen(const QString&) {}
+};
+
+} // namespace brevix::faults
