@@ -6,7 +6,6 @@
 #include "engine/window/pdfexport.h"
 #include "builtin/builtin_backend.h"
 #include "editions/wordprocessors.h"
-#include "libreoffice/writer_backend.h"
 #include "model/filename.h"
 #include "model/issuefile.h"
 #include "model/savefile.h"
@@ -229,22 +228,14 @@ QByteArray TypesetInEngine(const Edition& edition, const QVector<Article>& artic
     }
 }
 
-// Writer typesets without windows and stores through its own filters; the
-// document is closed after, and the office ended when the run started it.
 QByteArray TypesetInWriter(const Edition& edition, const QVector<Article>& articles, const OutputTexts& texts,
                            OutputFormat format)
 {
-    libreoffice::OfficeOptions options;
-    options.headless = true;
-    libreoffice::WriterBackend backend(options);
     try {
-        edition.outputIssueToWord(backend, articles, texts, YieldFn());
-        QByteArray bytes = backend.ExportLastDocument(format == OutputFormat::Pdf ? QStringLiteral("pdf")
-                                                                                    : QStringLiteral("docx"));
-        backend.CloseWhatItOpened();
-        return bytes;
+        return TypesetHeadlessInWriter(
+            [&](word::Backend& backend) { edition.outputIssueToWord(backend, articles, texts, YieldFn()); },
+            format == OutputFormat::Pdf ? QStringLiteral("pdf") : QStringLiteral("docx"));
     } catch (const RuntimeError& error) {
-        backend.CloseWhatItOpened();
         throw TypesettingFailed(error);
     }
 }

@@ -89,4 +89,20 @@ ChosenWordProcessor ChooseWordProcessor(WordProcessorChoice choice)
     return chosen;
 }
 
+QByteArray TypesetHeadlessInWriter(const std::function<void(word::Backend&)>& typeset, const QString& format)
+{
+    libreoffice::OfficeOptions options;
+    options.headless = true;
+    libreoffice::WriterBackend backend(options);
+    try {
+        typeset(backend);
+        QByteArray bytes = backend.ExportLastDocument(format);
+        backend.CloseWhatItOpened();
+        return bytes;
+    } catch (const RuntimeError&) {
+        backend.CloseWhatItOpened();
+        throw;
+    }
+}
+
 } // namespace brevix
