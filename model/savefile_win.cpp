@@ -74,13 +74,6 @@ public:
     Handle& operator=(const Handle&) = delete;
     bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
     HANDLE get() const { return h_; }
-    // 0 or the error of the close.
-    DWORD close()
-    {
-        const BOOL ok = CloseHandle(h_);
-        h_ = INVALID_HANDLE_VALUE;
-        return ok ? 0 : GetLastError();
-    }
 
 private:
     HANDLE h_;
@@ -148,33 +141,51 @@ private:
     DWORD error_ = 0;
 };
 
-// Removes the temporary file unless the save got as far as moving it.
-class TemporaryName {
+// The temporary file beside the target, open while it is written, and
+// removed unless the save got as far as moving it. Windows removes no file
+// that is still open, so the handle is closed first.
+class TemporaryFile {
 public:
-    explicit TemporaryName(QString name) : name_(std::move(name)) {}
-    ~TemporaryName()
+    explicit TemporaryFile(const QString& folder)
     {
-        if (!name_.isEmpty())
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            name_ = folder
+                    + QStringLiteral("\\.brevix-save-%1")
+                          .arg(qulonglong(QRandomGenerator::global()->generate()), 8, 16, QChar(u'0'));
+            handle_ = CreateFileW(Wide(name_), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (handle_ != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS)
+                break;
+        }
+        if (handle_ == INVALID_HANDLE_VALUE)
+            throw ErrorFor(GetLastError(), false);
+    }
+    ~TemporaryFile()
+    {
+        close();
+        if (!kept_)
             DeleteFileW(Wide(name_));
     }
-    TemporaryName(const TemporaryName&) = delete;
-    TemporaryName& operator=(const TemporaryName&) = delete;
-    void release() { name_.clear(); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    HANDLE handle() const { return handle_; }
+    const QString& name() const { return name_; }
+    // 0 or the error of the close (some file systems report a failed write only here).
+    DWORD close()
+    {
+        if (handle_ == INVALID_HANDLE_VALUE)
+            return 0;
+        const BOOL ok = CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+        return ok ? 0 : GetLastError();
+    }
+    void keep() { kept_ = true; }
 
 private:
     QString name_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    bool kept_ = false;
 };
-
-// A new file of a name no one else has, beside the target.
-HANDLE CreateTemporary(const QString& folder, QString& name)
-{
-    for (int attempt = 0;; ++attempt) {
-        name = folder + QStringLiteral("\\.brevix-save-%1").arg(qulonglong(QRandomGenerator::global()->generate()), 8, 16, QChar(u'0'));
-        const HANDLE h = CreateFileW(Wide(name), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS || attempt == 100)
-            return h;
-    }
-}
 
 // Opened for no access at all, which every sharing mode allows.
 HANDLE OpenForIdentity(const QString& path)
@@ -220,13 +231,8 @@ void SaveFile(const QString& path, const std::function<void(QIODevice&)>& write)
     const bool exists = GetFileAttributesW(Wide(target)) != INVALID_FILE_ATTRIBUTES;
     const QString folder = QFileInfo(target).absolutePath().replace(u'/', u'\\');
 
-    QString temporary;
-    Handle file(CreateTemporary(folder, temporary));
-    if (!file.valid())
-        throw ErrorFor(GetLastError(), false);
-    TemporaryName cleanup(temporary);
-
-    HandleDevice device(file.get());
+    TemporaryFile temporary(folder);
+    HandleDevice device(temporary.handle());
     try {
         write(device);
     } catch (const RuntimeError&) {
@@ -237,15 +243,15 @@ void SaveFile(const QString& path, const std::function<void(QIODevice&)>& write)
     }
     if (const DWORD error = device.finish())
         throw ErrorFor(error, false);
-    if (const DWORD error = file.close())
+    if (const DWORD error = temporary.close())
         throw ErrorFor(error, false);
 
-    const bool moved = exists ? ReplaceFileW(Wide(target), Wide(temporary), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                                             nullptr, nullptr)
-                              : MoveFileExW(Wide(temporary), Wide(target), MOVEFILE_WRITE_THROUGH);
+    const bool moved = exists ? ReplaceFileW(Wide(target), Wide(temporary.name()), nullptr,
+                                             REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                              : MoveFileExW(Wide(temporary.name()), Wide(target), MOVEFILE_WRITE_THROUGH);
     if (!moved)
         throw ErrorFor(GetLastError(), false);
-    cleanup.release();
+    temporary.keep();
 }
 
 bool FileExists(const QString& path)

@@ -37,7 +37,8 @@ windows_build() {
   local deps
   deps=$(windows/recipe.sh | tail -n 1)
   cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$deps/qt/lib/cmake/Qt6/qt.toolchain.cmake" >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$deps/qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$deps/toolchain.cmake" >/dev/null
   cmake --build build-windows -j"$(nproc)"
   cmake --build build-windows --target installer
   mkdir -p out

@@ -11,7 +11,7 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-user=$WINEPREFIX/drive_c/users/$USER
+user=$WINEPREFIX/drive_c/users/$(id -un)
 programs="$user/AppData/Local/Programs/Brevix"
 menu="$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/情况反映编排"
 passes=0 failures=0
@@ -29,7 +29,7 @@ check() { # description, command ...
 # The user's registry and files, without what wine itself changes as it runs.
 snapshot() {
   wineserver -w
-  $wine reg export HKCU "$work/hkcu.reg" >/dev/null 2>&1
+  $wine reg export HKCU "$work/hkcu.reg" /y >/dev/null 2>&1 </dev/null
   iconv -f UTF-16LE -t UTF-8 "$work/hkcu.reg" | tr -d '\r' | awk '/^\[/ { skip = /Wine|Explorer|ShellNoRoam|MuiCache|Temp|Volatile/ } !skip' \
     | grep -v -e '^"LastVisited' >"$1.reg"
   (cd "$user" && find . -path ./Temp -prune -o -path ./AppData/Local/Temp -prune -o -print | sort) >"$1.files"
@@ -47,7 +47,7 @@ answer=$(timeout 60 $wine "$programs/brevix2003.exe" --version 2>/dev/null | tr 
 check "the installed program answers --version with the installer's version" \
   test "$answer" = "brevix2003 $(basename "$setup" | sed 's/^Brevix-\(.*\)-setup\.exe$/\1/')"
 snapshot "$work/installed"
-keys=$(diff "$work/before.reg" "$work/installed.reg" | sed -n 's/^> \(\[.*\]\)$/\1/p')
+keys=$(diff "$work/before.reg" "$work/installed.reg" | sed -n 's/^> \(\[.*\]\)$/\1/p' || true)
 echo "$keys" | sed 's/^/  registry key written: /'
 check ".owd opens with the current edition" grep -q '^@="Brevix2003.Issue"' <(awk '/^\[HKEY_CURRENT_USER\\Software\\Classes\\.owd\]/ { on = 1; next } /^\[/ { on = 0 } on' "$work/installed.reg")
 check "both editions under Open with" test "$(grep -c '"Brevix2003.Issue"=""\|"Brevix.Issue"=""' "$work/installed.reg")" = 2

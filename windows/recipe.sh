@@ -5,6 +5,8 @@
 # package. The result lands in a cache folder outside the tree named by a hash
 # of this recipe and the versions it builds, so each machine builds it once
 # and a changed recipe builds anew. Prints that folder as its last line.
+# The folder may move: give Qt's toolchain file QT_CHAINLOAD_TOOLCHAIN_FILE
+# with the toolchain.cmake in it.
 #   windows/recipe.sh [--print-folder]   (the folder only, building nothing)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -23,7 +25,8 @@ cache_root=${XDG_CACHE_HOME:-$HOME/.cache}/brevix-windows
 out=$cache_root/$key
 if [ "${1:-}" = --print-folder ]; then echo "$out"; exit; fi
 
-exec 9>"$cache_root.lock" 2>/dev/null || { mkdir -p "$(dirname "$cache_root")"; exec 9>"$cache_root.lock"; }
+mkdir -p "$cache_root"
+exec 9>"$cache_root/lock"
 flock 9 # a second build waits for the first and then finds its result
 if [ -f "$out/complete" ]; then echo "$out"; exit; fi
 
@@ -91,6 +94,8 @@ cmake -S libzip -B libzip-build -G Ninja -Wno-dev \
   -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF >libzip-configure.log
 nice cmake --build libzip-build -j"$jobs" >libzip-build.log
 cmake --install libzip-build >/dev/null
+# Found where it lies, should the folder move.
+sed -i 's|^prefix=.*|prefix=${pcfiledir}/../..|' "$out/libzip/lib/pkgconfig/libzip.pc"
 
 cd "$out"
 rm -rf "$work"

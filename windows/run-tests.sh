@@ -40,9 +40,13 @@ cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$WINEPRE
 mkdir -p "$build/small-disk"
 mount -t tmpfs -o size=64m tmpfs "$build/small-disk"
 temp="Z:$(echo "$build/small-disk" | tr / '\\')"
-for name in TEMP TMP; do
-  /usr/lib/wine/wine64 reg add 'HKCU\Environment' /v $name /t REG_EXPAND_SZ /d "$temp" /f >/dev/null 2>&1
-done
+environment() { # name value: for every program of the prefix (wine passes no QT_* on)
+  /usr/lib/wine/wine64 reg add 'HKCU\Environment' /v "$1" /d "$2" /f >/dev/null 2>&1
+}
+environment TEMP "$temp"
+environment TMP "$temp"
+# Qt logs, and QtTest reports, to the debugger unless told that stderr is read.
+environment QT_FORCE_STDERR_LOGGING 1
 wineserver -w
 
 status=0

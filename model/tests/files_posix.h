@@ -19,6 +19,7 @@ constexpr bool CanLockFolder = true;
 constexpr bool CanHoldOpen = false;
 constexpr bool NamesAreBytes = true;
 constexpr bool CanSymlink = true;
+constexpr bool CanReadPdfText = true; // poppler's pdftotext
 
 // A second name for a file: a symbolic link, or a hard link. True when made.
 inline bool SymbolicLink(const QString& file, const QString& name)

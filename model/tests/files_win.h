@@ -20,6 +20,7 @@ constexpr bool CanLockFolder = false;
 constexpr bool CanHoldOpen = true;
 constexpr bool NamesAreBytes = false; // UTF-16
 constexpr bool CanSymlink = false;
+constexpr bool CanReadPdfText = false; // poppler's pdftotext does not run under wine
 
 // A second name for a file. Symbolic links need a privilege Windows gives
 // few users (and wine makes none): only hard links are made.

@@ -157,10 +157,12 @@ private slots:
     }
 
     // Rows of data/code_page_936.txt: every character of the BMP written in
-    // the code page, block by block, and every byte and byte pair read back,
-    // lead byte by lead byte: a digest of the bytes or text, and how many
-    // characters became "?". The same file serves ICU on Linux and Windows'
-    // own converter.
+    // the code page, block by block, and every single byte and byte pair
+    // read back, lead byte by lead byte: a digest of the bytes or text, and
+    // how many characters became "?". The same file serves ICU on Linux and
+    // Windows' own converter. Only malformed bytes (a lead byte without its
+    // trail) read differently, and are left out: U+FFFD on Linux, "?" on
+    // Windows.
     void codePage936AsEveryPlatformWritesIt()
     {
         BREVIX_COMPARE_TRANSCRIPT("code_page_936.txt", [](const QString& row) {
@@ -172,6 +174,8 @@ private slots:
             for (uint k = first; k <= last; ++k) {
                 if (write && k >= 0xD800 && k <= 0xDFFF)
                     continue; // halves of pairs are not characters
+                if (!write && (k & 0xFF) == 0x7F && k > 0xFF)
+                    continue; // no trail byte: malformed, read apart on each platform
                 QByteArray bytes;
                 if (write) {
                     bytes = ToCodePage936(QString(QChar(char16_t(k))));
