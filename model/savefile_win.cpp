@@ -246,6 +246,14 @@ void SaveFile(const QString& path, const std::function<void(QIODevice&)>& write)
     if (const DWORD error = temporary.close())
         throw ErrorFor(error, false);
 
+    if (exists) {
+        // Another program holding the file (Word its DOCX) shares it without
+        // deletion: found before anything moves, so nothing is left half-done.
+        const Handle held(CreateFileW(Wide(target), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!held.valid())
+            throw ErrorFor(GetLastError(), false);
+    }
     const bool moved = exists ? ReplaceFileW(Wide(target), Wide(temporary.name()), nullptr,
                                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
                               : MoveFileExW(Wide(temporary.name()), Wide(target), MOVEFILE_WRITE_THROUGH);

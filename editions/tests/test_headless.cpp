@@ -26,7 +26,8 @@ namespace {
 // What the code under test writes to stderr while `run` runs.
 QString Stderr(const std::function<void()>& run)
 {
-    QTemporaryFile file;
+    // In the working folder: the temporary folder's disk may be full on purpose.
+    QTemporaryFile file(QDir::current().filePath(QStringLiteral("stderr-XXXXXX")));
     if (!file.open())
         return "no temporary file";
     std::fflush(stderr);
