@@ -23,13 +23,7 @@ issue=$work/issue-32767.owd
 mkdir -p "$WINEPREFIX"
 wineserver -p
 timeout 300 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
-# The dialog faces of a Chinese Windows: a Chinese face, not Latin Tahoma,
-# which wine would otherwise link to a CJK face anew for every font made.
-for face in "MS Shell Dlg" "MS Shell Dlg 2"; do
-  /usr/lib/wine/wine64 reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
-    /v "$face" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
-done
-/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 
 # A new prefix learns the system's fonts on its first use; a Windows
 # machine has done that long before: one run untimed.
