@@ -6,8 +6,6 @@
 #include "engine/window/pdfexport.h"
 #include "builtin/builtin_backend.h"
 #include "editions/wordprocessors.h"
-#include "libreoffice/private_office.h"
-#include "libreoffice/writer_backend.h"
 #include "model/filename.h"
 #include "model/issuefile.h"
 #include "model/savefile.h"
@@ -230,26 +228,13 @@ QByteArray TypesetInEngine(const Edition& edition, const QVector<Article>& artic
     }
 }
 
-// Writer typesets without windows, in an office of the run's own, and
-// stores through its own filters. The office is ended however the run ends.
 QByteArray TypesetInWriter(const Edition& edition, const QVector<Article>& articles, const OutputTexts& texts,
                            OutputFormat format)
 {
     try {
-        libreoffice::PrivateOffice own;
-        libreoffice::WriterBackend backend(own.options());
-        try {
-            edition.outputIssueToWord(backend, articles, texts, YieldFn());
-            QByteArray bytes = backend.ExportLastDocument(format == OutputFormat::Pdf ? QStringLiteral("pdf")
-                                                                                        : QStringLiteral("docx"));
-            backend.CloseLastDocument();
-            own.End(backend.office());
-            return bytes;
-        } catch (const RuntimeError&) {
-            backend.CloseLastDocument();
-            own.End(backend.office());
-            throw;
-        }
+        return TypesetHeadlessInWriter(
+            [&](word::Backend& backend) { edition.outputIssueToWord(backend, articles, texts, YieldFn()); },
+            format == OutputFormat::Pdf ? QStringLiteral("pdf") : QStringLiteral("docx"));
     } catch (const RuntimeError& error) {
         throw TypesettingFailed(error);
     }

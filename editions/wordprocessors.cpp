@@ -1,6 +1,7 @@
 #include "editions/wordprocessors.h"
 
 #include "builtin/builtin_backend.h"
+#include "libreoffice/private_office.h"
 #include "libreoffice/writer_backend.h"
 
 #include <QCoreApplication>
@@ -94,6 +95,24 @@ ChosenWordProcessor ChooseWordProcessor(WordProcessorChoice choice)
                                        "the built-in word processor typesets instead.");
     chosen.backend = std::make_unique<builtin::BuiltinBackend>();
     return chosen;
+}
+
+// In an office of the run's own, ended however the run ends.
+QByteArray TypesetHeadlessInWriter(const std::function<void(word::Backend&)>& typeset, const QString& format)
+{
+    libreoffice::PrivateOffice own;
+    libreoffice::WriterBackend backend(own.options());
+    try {
+        typeset(backend);
+        QByteArray bytes = backend.ExportLastDocument(format);
+        backend.CloseLastDocument();
+        own.End(backend.office());
+        return bytes;
+    } catch (const RuntimeError&) {
+        backend.CloseLastDocument();
+        own.End(backend.office());
+        throw;
+    }
 }
 
 } // namespace brevix

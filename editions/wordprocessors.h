@@ -4,7 +4,9 @@
 
 #include "generator/automation.h"
 
+#include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -28,5 +30,11 @@ struct ChosenWordProcessor {
 // when Writer cannot be had at output time the engine typesets instead.
 // LibreOffice asked for but not installed gives the engine and a notice.
 ChosenWordProcessor ChooseWordProcessor(WordProcessorChoice choice);
+
+// Writer without windows, for the headless command: `typeset` fills a new
+// document through the backend it is given, which comes back through
+// Writer's own export ("docx" or "pdf"), in an office of the run's own that
+// is ended however the run ends. Throws RuntimeError.
+QByteArray TypesetHeadlessInWriter(const std::function<void(word::Backend&)>& typeset, const QString& format);
 
 } // namespace brevix

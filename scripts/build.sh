@@ -7,13 +7,16 @@
 #   scripts/build.sh fuzz [SECONDS]  fuzz the issue-file reader (default 60 s)
 #   scripts/build.sh package       the Debian package, in out/ (scripts/package.sh)
 #   scripts/build.sh bench         install, build, run the benchmarks
+#   scripts/build.sh windows       both programs for Windows and their installer, in out/
+#   scripts/build.sh windows-test  the Windows build's tests, under wine
+#   scripts/build.sh windows-bench the largest issue typeset headless under wine beside Linux
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 what=${1:-run}
 # The package is built by dpkg-buildpackage from a clean copy, not from build/.
 [ "$what" = package ] && exec scripts/package.sh
-scripts/install-deps.sh
+case "$what" in windows*) scripts/install-deps.sh windows ;; *) scripts/install-deps.sh ;; esac
 
 # The clang build serves the sanitized suite and the fuzz target alike.
 clang_build() {
@@ -28,7 +31,29 @@ sanitizer_env() {
   export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 }
 
+# Cross-built by mingw-w64 against Qt and libzip built once per machine
+# from Debian's sources (windows/recipe.sh), into build-windows/.
+windows_build() {
+  local deps
+  deps=$(windows/recipe.sh | tail -n 1)
+  cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$deps/qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$deps/toolchain.cmake" >/dev/null
+  cmake --build build-windows -j"$(nproc)"
+  cmake --build build-windows --target installer
+  mkdir -p out
+  rm -rf out/windows
+  cp -r build-windows/windows/stage/bin out/windows
+  cp build-windows/Brevix-*-setup.exe out/
+}
+
 case "$what" in
+  windows)
+    windows_build
+    exit ;;
+  windows-test)
+    windows_build
+    exec windows/run-tests.sh build-windows ;; # one at a time: the tests fill one small disk
   sanitize)
     clang_build
     sanitizer_env
@@ -60,5 +85,9 @@ case "$what" in
   run-earlier) launch build/bin/brevix ;;
   test) cd build && ctest --output-on-failure -j"$(nproc)" ;;
   bench) cmake --build build --target bench && for b in build/bin/bench_*; do "$b"; done ;;
-  *) echo "usage: $0 run|run-earlier|test|sanitize|fuzz [SECONDS]|bench" >&2; exit 2 ;;
+  windows-bench)
+    windows_build
+    cmake --build build --target bench_typeset
+    exec windows/bench.sh build build-windows ;;
+  *) echo "usage: $0 run|run-earlier|test|sanitize|fuzz [SECONDS]|bench|windows|windows-test|windows-bench" >&2; exit 2 ;;
 esac

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project builds, tests and runs with.
 # Does nothing when all of them are already there.
+#   scripts/install-deps.sh [windows]   (windows: also what the Windows build needs)
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,15 @@ packages=(
   fonts-arphic-ukai fonts-arphic-uming fonts-wqy-zenhei fonts-wqy-microhei fonts-noto-cjk fonts-liberation
   fontconfig xvfb xauth poppler-utils
 )
+# The Windows programs: the cross compiler, Debian's sources of Qt and libzip
+# (dpkg-source; Qt's host tools come from qt6-base-dev-tools above), zlib,
+# the icons, the installer, and wine to test under.
+if [ "${1:-}" = windows ]; then
+  packages+=(
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev xz-utils
+    librsvg2-bin icoutils nsis wine wine64 fonts-wine bc unzip
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

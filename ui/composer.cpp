@@ -8,6 +8,7 @@
 #include "ui/form1.h"
 #include "ui/qtdialogs.h"
 #include "ui/recovery.h"
+#include "ui/startup.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -80,6 +81,7 @@ StartRequest ParseStartArguments(int argc, const char* const* argv)
 
 int RunComposer(const Edition& edition, int argc, char** argv)
 {
+    TakePlatformStart(argc, argv);
     // Taken from argv as bytes: Qt's own list loses names that are not UTF-8.
     QStringList arguments;
     for (int k = 0; k < argc; ++k)

@@ -14,22 +14,30 @@ struct Mapping {
 
 // Closest free faces: a brush Kai face for the calligraphic 隶书 and 楷体,
 // a Ming (Song) face for 宋体 and 仿宋, a Hei face for 黑体 and the rounded
-// 幼圆, metric-compatible Liberation faces for the Latin core faces.
+// 幼圆, metric-compatible Liberation faces for the Latin core faces. Last,
+// the faces every Chinese Windows has, for a Windows without the named one
+// (楷体_GB2312 and 仿宋_GB2312 are gone from Windows since Vista).
 const QList<Mapping>& Mappings()
 {
     static const QList<Mapping> mappings = {
         {{QStringLiteral("隶书"), QStringLiteral("LiSu")},
-         {QStringLiteral("AR PL UKai CN"), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Zen Hei")}},
+         {QStringLiteral("AR PL UKai CN"), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Zen Hei"),
+          QStringLiteral("KaiTi")}},
         {{QStringLiteral("楷体_GB2312"), QStringLiteral("楷体"), QStringLiteral("KaiTi_GB2312"), QStringLiteral("KaiTi")},
-         {QStringLiteral("AR PL UKai CN"), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Zen Hei")}},
+         {QStringLiteral("AR PL UKai CN"), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Zen Hei"),
+          QStringLiteral("KaiTi")}},
         {{QStringLiteral("仿宋_GB2312"), QStringLiteral("仿宋"), QStringLiteral("FangSong_GB2312"), QStringLiteral("FangSong")},
-         {QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Zen Hei")}},
+         {QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Zen Hei"),
+          QStringLiteral("FangSong")}},
         {{QStringLiteral("宋体"), QStringLiteral("新宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun")},
-         {QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Zen Hei")}},
+         {QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Serif CJK SC"), QStringLiteral("WenQuanYi Zen Hei"),
+          QStringLiteral("SimSun")}},
         {{QStringLiteral("黑体"), QStringLiteral("SimHei")},
-         {QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei")}},
+         {QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
+          QStringLiteral("SimHei")}},
         {{QStringLiteral("幼圆"), QStringLiteral("YouYuan")},
-         {QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei")}},
+         {QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
+          QStringLiteral("Microsoft YaHei")}},
         {{QStringLiteral("Microsoft YaHei"), QStringLiteral("微软雅黑")},
          {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("WenQuanYi Zen Hei")}},
         {{QStringLiteral("MingLiU"), QStringLiteral("PMingLiU"), QStringLiteral("细明体"), QStringLiteral("新细明体")},
@@ -77,7 +85,7 @@ const QStringList& FallbackFaces()
     static const QStringList faces = {
         QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC"),
         QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("AR PL UMing CN"),
-        QStringLiteral("DejaVu Sans"),
+        QStringLiteral("DejaVu Sans"), QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun"),
     };
     return faces;
 }

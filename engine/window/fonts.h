@@ -1,5 +1,6 @@
 #pragma once
-// The faces documents name, mapped to the free faces installed here.
+// The faces documents name, mapped to the free faces installed here (and,
+// last, to the faces Chinese Windows has).
 
 #include <QString>
 #include <QStringList>

@@ -119,7 +119,7 @@ private slots:
         // 第12期 gets a quarter em on each side of 12, as word processors set it.
         const QVector<Fragment> issue = layout.fragments(At(layout, text.indexOf(QStringLiteral("第12期"))).first);
         QCOMPARE(issue.size(), 3);
-        QCOMPARE(issue[0].width, 16.0 + 4.0);
+        QVERIFY(qAbs(issue[0].width - (16.0 + 4.0)) < 0.05); // Windows' font engine rounds advances to 1/64 px
         QVERIFY(issue[1].width > 4.0 + 2 * 4.0 - 0.01); // two digits and the space after them
     }
 

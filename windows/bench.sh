@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The largest issue (32 767 articles) typeset headless to DOCX by the Linux
+# program and by the Windows one under wine, in the same run, turn about,
+# best of three each; then the two document.xml compared.
+#   windows/bench.sh LINUX-BUILD WINDOWS-BUILD
+set -euo pipefail
+linux=$(cd "$1" && pwd)
+windows=$(cd "$2" && pwd)
+work=$(mktemp -d)
+export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+echo "Making the issue and the prefix ..."
+"$linux/bin/bench_typeset" --sizes 32767 --keep "$work" >/dev/null
+issue=$work/issue-32767.owd
+# One wine session for all runs, as a Windows desktop is one: what is timed
+# is the program, not wine starting its server and desktop each time.
+mkdir -p "$WINEPREFIX"
+wineserver -p
+timeout 300 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+cp /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+
+# A new prefix learns the system's fonts on its first use; a Windows
+# machine has done that long before: one run untimed.
+"$windows/wine.sh" "$windows/bin/brevix2003.exe" --typeset "$issue" --output "$work/warm-up.docx" >/dev/null
+
+seconds() { # the wall time of a command, in seconds
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null
+  end=$(date +%s.%N)
+  echo "$end - $start" | bc -l
+}
+best_linux=999999 best_wine=999999
+for run in 1 2 3; do
+  t=$(seconds "$linux/bin/brevix2003" --typeset "$issue" --output "$work/linux.docx")
+  best_linux=$(echo "if ($t < $best_linux) $t else $best_linux" | bc -l)
+  t=$(seconds "$windows/wine.sh" "$windows/bin/brevix2003.exe" --typeset "$issue" --output "$work/windows.docx")
+  best_wine=$(echo "if ($t < $best_wine) $t else $best_wine" | bc -l)
+done
+# A wine start alone, to tell wine's own cost from the program's.
+start=$(seconds "$windows/wine.sh" "$windows/bin/brevix2003.exe" --version)
+
+printf '32767 articles, headless to DOCX (%.1f MB), best of 3:\n' "$(stat -c %s "$work/linux.docx" | awk '{print $1/1e6}')"
+printf '  Linux:           %6.2f s\n' "$best_linux"
+printf '  Windows on wine: %6.2f s  (ratio %.2f; target <= 2)\n' "$best_wine" "$(echo "$best_wine / $best_linux" | bc -l)"
+printf '  wine starting the program alone (--version): %.2f s\n' "$start"
+unzip -p "$work/linux.docx" word/document.xml >"$work/linux.xml"
+unzip -p "$work/windows.docx" word/document.xml >"$work/windows.xml"
+if cmp -s "$work/linux.xml" "$work/windows.xml"; then
+  echo "  word/document.xml: the same bytes"
+else
+  echo "  word/document.xml: DIFFERS"
+  exit 1
+fi

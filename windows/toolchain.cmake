@@ -1,0 +1,18 @@
+# Cross-compiling for 64-bit Windows with Debian's mingw-w64 (posix threads,
+# which Qt's std::thread use needs). The recipe copies this file beside what it
+# builds, since Qt's installed toolchain file names it by path; libraries are
+# looked up there and in mingw's own root, never in the build machine's.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+
+set(CMAKE_FIND_ROOT_PATH ${CMAKE_CURRENT_LIST_DIR}/libzip /usr/x86_64-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+set(ENV{PKG_CONFIG_LIBDIR} "${CMAKE_CURRENT_LIST_DIR}/libzip/lib/pkgconfig:/usr/x86_64-w64-mingw32/lib/pkgconfig")
+set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
