@@ -205,6 +205,9 @@ private slots:
             for (const QByteArray& argument : bytes)
                 argv.push_back(argument.constData());
             const StartRequest request = ParseStartArguments(int(argv.size()), argv.data());
+            // The rows expect Writer where an office suite may be asked for.
+            if (request.wordProcessor != WordProcessorChoice::Builtin && !LibreOfficeInstalled())
+                return testing::NotOnThisPlatform();
             const QString files = request.kind == StartRequest::Kind::Compose ? request.issueFiles.join(u'|') : QString();
             const ChosenWordProcessor chosen = ChooseWordProcessor(request.wordProcessor);
             return QString("%1 [%2] [%3] %4: %5%6").arg(int(request.kind)).arg(files, request.badOption)

@@ -63,7 +63,7 @@ struct Life {
     QByteArray ready()
     {
         for (QDeadlineTimer deadline(30000); !output.endsWith("ready\n") && process.waitForReadyRead(int(deadline.remainingTime()));)
-            output += process.readAllStandardOutput();
+            output += process.readAllStandardOutput().replace("\r\n", "\n"); // lines as Windows' console ends them
         return output;
     }
     void kill()
