@@ -12,7 +12,6 @@
 #include <rtl/bootstrap.hxx>
 
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
