@@ -26,17 +26,22 @@ namespace {
 // launcher waiting for it) and removes the run folder $2, once standard
 // input ends: at once for a folder left behind, or when our process ends
 // for the run under way. The pattern goes to grep on its input, so that
-// grep does not find itself.
-constexpr char GuardianScript[] = R"(trap '' INT TERM HUP
+// grep does not find itself. An office killed leaves its pipes' sockets
+// behind: those it listened on are removed too.
+constexpr char GuardianScript[] = R"sh(trap '' INT TERM HUP
 cat >/dev/null 2>&1
+sockets=
 for pass in 1 2 3 4 5; do
   found=$(printf '%s\n' "-env:UserInstallation=$1" | grep -a -l -F -f - /proc/[0-9]*/cmdline 2>/dev/null)
   [ -z "$found" ] && break
+  inodes=$(for f in $found; do ls -l "${f%/cmdline}/fd" 2>/dev/null; done | sed -n 's/.*socket:\[\([0-9]*\)\]$/\1/p' | tr '\n' ' ')
+  sockets="$sockets $(awk -v mine=" $inodes " 'index(mine, " " $7 " ") && $8 ~ /^\/(var\/)?tmp\/OSL_PIPE_/ { print $8 }' /proc/net/unix)"
   for f in $found; do p=${f#/proc/}; kill -9 "${p%/cmdline}" 2>/dev/null; done
   sleep 0.2
 done
+[ -n "${sockets# }" ] && rm -f -- $sockets
 rm -rf -- "$2"
-)";
+)sh";
 
 QByteArray ProfileUrl(const QByteArray& folder)
 {

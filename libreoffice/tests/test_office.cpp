@@ -131,6 +131,7 @@ class TestOffice : public QObject {
     const QString wanted_ = "brevix-test-" + QString::number(QCoreApplication::applicationPid());
     // One office for the in-process cases, reached on each case's pipe.
     std::optional<PrivateOffice> office_;
+    QString runPipe_; // the pipe of the program's last office seen
 
     // The program as the editor runs it, with its offices under our folder;
     // its temporary folder, when given, as the bytes they are (through the
@@ -171,18 +172,22 @@ class TestOffice : public QObject {
                 QFile cmdline(QString("/proc/%1/cmdline").arg(pid));
                 const QString pipe = cmdline.open(QIODevice::ReadOnly)
                     ? QString::fromUtf8(cmdline.readAll()).section("--accept=pipe,name=", 1).section(';', 0, 0) : QString();
-                if (!pipe.isEmpty() && PipeHolderOf(pipe) == PipeHolder::Us)
+                if (!pipe.isEmpty() && PipeHolderOf(pipe) == PipeHolder::Us) {
+                    runPipe_ = pipe;
                     return true;
+                }
             }
             return false;
         };
         QTRY_VERIFY_WITH_TIMEOUT(listening(), 60000);
         QTest::qWait(300);
     }
-    // Nothing of ours is left: no office, no run folder, nothing beside the output.
+    // Nothing of ours is left: no office, no socket of its pipe, no run
+    // folder, nothing beside the output.
     void nothingLeft(const QStringList& outputFolder)
     {
         QTRY_VERIFY_WITH_TIMEOUT(OfficeProcesses("file://" + officeRoot()).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(runPipe_.isEmpty() || PipeHolderOf(runPipe_) == PipeHolder::Nobody, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(QDir(officeRoot()).entryList({"run-*"}, QDir::Dirs), QStringList(), 10000);
         QCOMPARE(faults::FilesIn(dir_.filePath("out")), outputFolder);
     }
