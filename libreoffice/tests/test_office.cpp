@@ -323,7 +323,8 @@ private slots:
     void headlessOfficeLife()
     {
         const QString small = faults::WriteFile(dir_.filePath("small.owd"), faults::IssueBytes(Articles(5)));
-        const QString large = faults::WriteFile(dir_.filePath("large.owd"), faults::IssueBytes(Articles(100)));
+        // Large enough to be under way when it is stopped or killed.
+        const QString large = faults::WriteFile(dir_.filePath("large.owd"), faults::IssueBytes(Articles(2000)));
         const auto out = [&](const QString& name) { return dir_.filePath("out/" + name); };
 
         // The editor's office, on the pipe the composer would use, with a document open.

@@ -52,17 +52,21 @@ const OutputTexts Texts{"3", "45", "2026", "12", "7"};
 
 // Page breaks where the bulletins put none: alone in a paragraph before
 // others, before text in its paragraph, inside a paragraph; and alone at the
-// end, as the bulletins put theirs, until text joins it.
+// end, as the bulletins put theirs, until text joins it. Shown after each step.
 const Edition& PageBreaks()
 {
     static const Edition breaks{"page breaks", {}, false, [](word::Backend& backend, auto&&...) {
-        const auto document = backend.CreateObject(word::WordApplicationClass())->get_Documents()->Add();
+        const auto application = backend.CreateObject(word::WordApplicationClass());
+        const auto document = application->get_Documents()->Add();
+        application->put_Visible(true);
         const auto range = document->Range(0, 0);
         const auto pageBreak = [&] {
             range->Collapse(word::wdCollapseEnd);
             range->InsertBreak(word::wdPageBreak);
+            application->ScreenRefresh();
         };
         range->InsertAfter("一\r\r二\r");
+        application->ScreenRefresh();
         document->Range(2, 2)->InsertBreak(word::wdPageBreak);
         pageBreak();
         range->InsertAfter("三");
@@ -96,7 +100,15 @@ class TestWriterBackend : public QObject {
         QTRY_VERIFY(QProcess::execute("pgrep", {"-f", office}) != 0);
     }
 
-    std::unique_ptr<libreoffice::WriterBackend> backend() { return std::make_unique<libreoffice::WriterBackend>(options_); }
+    // shown: as with a window, Writer shows the document at every refresh.
+    std::unique_ptr<libreoffice::WriterBackend> backend(bool shown = false)
+    {
+        libreoffice::OfficeOptions options = options_;
+        options.headless = !shown;
+        auto writer = std::make_unique<libreoffice::WriterBackend>(options);
+        writer->SetShowingInterval(std::chrono::milliseconds(0));
+        return writer;
+    }
 
     // The engine's bulletin as Writer makes it of the engine's DOCX, loaded
     // hidden into the running office of this test (through office, when given).
@@ -166,22 +178,27 @@ private slots:
         first->CloseLastDocument();
     }
 
+    // Shown at every refresh, Writer gets the bulletin stretch by stretch;
+    // without a window, at the hand-over.
     void backendsAgree_data()
     {
         QTest::addColumn<QString>("edition");
         QTest::addColumn<QVector<Article>>("articles");
+        QTest::addColumn<bool>("shown");
         for (const QString edition : {"Brevix2003", "Brevix"}) {
-            QTest::addRow("%s, every category", qPrintable(edition)) << edition << FullIssue();
-            QTest::addRow("%s, empty issue", qPrintable(edition)) << edition << QVector<Article>();
+            QTest::addRow("%s, every category", qPrintable(edition)) << edition << FullIssue() << false;
+            QTest::addRow("%s, every category, shown", qPrintable(edition)) << edition << FullIssue() << true;
+            QTest::addRow("%s, empty issue", qPrintable(edition)) << edition << QVector<Article>() << false;
         }
-        QTest::newRow("page breaks") << "page breaks" << QVector<Article>();
+        QTest::newRow("page breaks, shown") << "page breaks" << QVector<Article>() << true;
     }
 
     void backendsAgree()
     {
         QFETCH(QString, edition);
         QFETCH(QVector<Article>, articles);
-        auto writer = backend();
+        QFETCH(bool, shown);
+        auto writer = backend(shown);
         const auto close = qScopeGuard([&] { writer->CloseLastDocument(); });
         EditionNamed(edition).outputIssueToWord(*writer, articles, Texts, YieldFn());
         const QStringList actual = DescribeWriter(writer->lastDocument());

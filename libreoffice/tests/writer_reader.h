@@ -43,9 +43,9 @@ inline QStringList DescribeEngine(const engine::Document& d)
         lines << QStringLiteral("¶%1").arg(i);
         const engine::CharFormat* last = nullptr;
         d.forEachCharRun(d.paragraph(i).start, d.paragraph(i).markPosition, [&](const engine::CharRun& r) {
-            const QString text = libreoffice::WriterText(d.text(), r.start, r.end);
-            if (text.isEmpty())
+            if (libreoffice::WriterLength(d.text(), r.start, r.end) == 0)
                 return;
+            const QString text = d.text(r.start, r.end);
             if (last && *last == *r.format)
                 lines.last() += text;
             else
