@@ -119,6 +119,7 @@ struct WriterDocument {
     // and the end of the run let it.
     bool locked = false;
     std::chrono::steady_clock::time_point nextShowing;
+    int stretchCharacters = 0; // the most one import carries (but one paragraph)
 
     ~WriterDocument() { Unlock(); }
 
@@ -225,7 +226,7 @@ struct WriterDocument {
             --from;
         for (;;) {
             int to = from + 1;
-            for (int characters = 0; to < count && (to < from + 2 || characters < StretchCharacters); ++to)
+            for (int characters = 0; to < count && (to < from + 2 || characters < stretchCharacters); ++to)
                 characters += shadow->paragraph(to).end() - shadow->paragraph(to).start;
             while (to < count && HoldsBreak(to - 2))
                 ++to;
@@ -236,10 +237,6 @@ struct WriterDocument {
         }
         selectionShown = false;
     }
-
-    // A quarter of a second of Writer's import here, a second or two on a
-    // busy machine: well within the limit of one call.
-    static constexpr int StretchCharacters = 100000;
 
     static Reference<css::lang::XComponent> ParagraphAt(const Reference<css::text::XTextCursor>& at)
     {
@@ -452,6 +449,9 @@ struct WriterBackend::State {
     std::vector<std::weak_ptr<WriterDocument>> documents;
     bool visible = false;
     std::chrono::milliseconds showingInterval{200};
+    // A quarter of a second of Writer's import here, a second or two on a
+    // busy machine: well within the limit of one call.
+    int stretchCharacters = 100000;
     UnoCallStats stats;
 };
 
@@ -579,6 +579,7 @@ public:
         auto doc = std::make_shared<WriterDocument>();
         doc->office = office_;
         doc->stats = &state_->stats;
+        doc->stretchCharacters = state_->stretchCharacters;
         doc->shadow = std::make_shared<engine::Document>();
         doc->uno([&] {
             const Reference<css::frame::XComponentLoader> loader(office_->desktop(), UNO_QUERY_THROW);
@@ -810,6 +811,10 @@ std::shared_ptr<engine::Document> WriterBackend::lastShadow() const
 
 const UnoCallStats& WriterBackend::unoCalls() const { return state_->stats; }
 
-void WriterBackend::SetShowingInterval(std::chrono::milliseconds interval) { state_->showingInterval = interval; }
+void WriterBackend::SetTransfers(std::chrono::milliseconds showingInterval, int stretchCharacters)
+{
+    state_->showingInterval = showingInterval;
+    state_->stretchCharacters = stretchCharacters;
+}
 
 } // namespace brevix::libreoffice

@@ -69,8 +69,8 @@ public:
     std::shared_ptr<engine::Document> lastShadow() const;
     const UnoCallStats& unoCalls() const; // the office's share of the work so far
     // The least time between two showings of a document at refreshes (0.2 s;
-    // 0: at every refresh).
-    void SetShowingInterval(std::chrono::milliseconds interval);
+    // 0: at every refresh), and the characters one import may carry (100 000).
+    void SetTransfers(std::chrono::milliseconds showingInterval, int stretchCharacters);
 
     struct State;
 
