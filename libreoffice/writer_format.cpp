@@ -35,10 +35,31 @@ PropertySet Sorted(Entries entries)
 
 namespace {
 
-// What the engine's DOCX leaves out.
-bool IsLeftOut(char16_t c)
+// What the engine's DOCX leaves out: control characters but its tab and
+// breaks, and what XML cannot hold.
+bool IsLeftOut(QChar c)
 {
-    return (c < 0x20 && c != u'\t' && c != engine::PageBreak && c != engine::LineBreak) || c == 0xFFFE || c == 0xFFFF;
+    const char16_t u = c.unicode();
+    return (u < 0x20 && u != u'\t' && u != engine::PageBreak && u != engine::LineBreak && u != engine::ParagraphMark)
+        || u == 0xFFFE || u == 0xFFFF;
+}
+
+// Whether the page break at position is the first of consecutive ones that
+// Writer's import makes a paragraph mark of: those with text before and after
+// them in their paragraph. Others become a property of their paragraph or
+// of the next, and consecutive breaks count as one.
+bool SplitsParagraph(QStringView text, int position)
+{
+    const auto isBreak = [&](int i) { return text[i] == QChar(engine::PageBreak); };
+    int before = position - 1;
+    while (before >= 0 && IsLeftOut(text[before]))
+        --before;
+    if (before < 0 || isBreak(before) || text[before] == QChar(engine::ParagraphMark))
+        return false;
+    int after = position + 1;
+    while (after < text.size() && (isBreak(after) || IsLeftOut(text[after])))
+        ++after;
+    return after < text.size() && text[after] != QChar(engine::ParagraphMark);
 }
 
 } // namespace
@@ -76,19 +97,14 @@ PropertySet PlainCharacters(const engine::CharFormat& f)
     });
 }
 
-bool IsParagraphStartBreak(QStringView text, int position)
-{
-    return text[position] == QChar(engine::PageBreak)
-        && (position == 0 || text[position - 1] == QChar(engine::ParagraphMark));
-}
-
 int WriterLength(QStringView text, int from, int to)
 {
     int length = 0;
     for (int i = from; i < to; ++i) {
-        const char16_t c = text[i].unicode();
-        const bool lowOfPair = i > from && QChar::isLowSurrogate(c) && QChar::isHighSurrogate(text[i - 1].unicode());
-        if (!lowOfPair && !IsLeftOut(c) && !IsParagraphStartBreak(text, i))
+        const QChar c = text[i];
+        if (c == QChar(engine::PageBreak))
+            length += SplitsParagraph(text, i) ? 1 : 0;
+        else if (!IsLeftOut(c) && !(i > from && c.isLowSurrogate() && text[i - 1].isHighSurrogate()))
             ++length;
     }
     return length;

@@ -27,12 +27,13 @@ PropertySet PlainCharacters(const engine::CharFormat& format);
 // 1/100 mm, Writer's unit, from twips.
 sal_Int32 TwipsToHmm(int twips);
 
-// Writer's character count of text[from, to), one run of the engine's DOCX:
-// a surrogate pair counts one (a lone surrogate is U+FFFD), a page break
-// inside a paragraph one (Writer's paragraph mark before the page), one at a
-// paragraph's start none (it is that paragraph's property), and what XML
-// cannot hold (other control characters, U+FFFE, U+FFFF) none.
+// Writer's character count of text[from, to), one run of the engine's DOCX,
+// once Writer has imported it: a surrogate pair counts one (a lone surrogate
+// is U+FFFD), and what XML cannot hold (other control characters, U+FFFE,
+// U+FFFF) none. Consecutive page breaks count one, Writer's paragraph mark
+// before the page, when there is text before and after them in their
+// paragraph; otherwise none, the break being a property of that paragraph
+// or of the next.
 int WriterLength(QStringView text, int from, int to);
-bool IsParagraphStartBreak(QStringView text, int position);
 
 } // namespace brevix::libreoffice

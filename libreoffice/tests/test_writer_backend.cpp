@@ -51,8 +51,10 @@ QVector<Article> FullIssue()
 const OutputTexts Texts{"3", "45", "2026", "12", "7"};
 
 // Page breaks where the bulletins put none: alone in a paragraph before
-// others, before text in its paragraph, inside a paragraph; and alone at the
-// end, as the bulletins put theirs, until text joins it. Shown after each step.
+// others, before text in its paragraph, inside a paragraph, ending one, two
+// in a row; and alone at the end, as the bulletins put theirs, until text
+// joins it. Shown after each step, so that what follows a break may go over
+// without it.
 const Edition& PageBreaks()
 {
     static const Edition breaks{"page breaks", {}, false, [](word::Backend& backend, auto&&...) {
@@ -74,6 +76,13 @@ const Edition& PageBreaks()
         range->InsertAfter("四\r");
         pageBreak();
         range->InsertAfter("五");
+        pageBreak();
+        range->InsertAfter("\r");
+        application->ScreenRefresh();
+        range->InsertAfter("六");
+        pageBreak();
+        pageBreak();
+        range->InsertAfter("七");
     }};
     return breaks;
 }
