@@ -26,6 +26,7 @@
 #include <com/sun/star/text/PageNumberType.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextRangeCompare.hpp>
+#include <com/sun/star/uno/RuntimeException.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/view/XSelectionSupplier.hpp>
 #include <cppuhelper/implbase1.hxx>
@@ -287,9 +288,15 @@ struct WriterDocument {
             Reference<css::document::XDocumentInsertable>(cursor, UNO_QUERY_THROW)
                 ->insertDocumentFromURL(file->getUri(), Arguments({Property("FilterName", Any(rtl::OUString("MS Word 2007 XML")))}));
             // The import leaves an empty paragraph after the stretch, and
-            // may leave some before it.
+            // may leave some before it. Anything else there means Writer
+            // holds what we do not know: better an error than text lost.
+            const auto removeEmpty = [](const Reference<css::lang::XComponent>& paragraph) {
+                if (!Reference<css::text::XTextContent>(paragraph, UNO_QUERY_THROW)->getAnchor()->getString().isEmpty())
+                    throw css::uno::RuntimeException("Writer's document is not as typeset");
+                paragraph->dispose();
+            };
             cursor->gotoEnd(false);
-            ParagraphAt(cursor)->dispose();
+            removeEmpty(ParagraphAt(cursor));
             cursor->gotoEnd(false);
             Move(length - 1, true, false);
             const Reference<css::text::XTextRangeCompare> compare(text, UNO_QUERY_THROW);
@@ -300,7 +307,7 @@ struct WriterDocument {
                         && compare->compareRegionEnds(Reference<css::text::XTextRange>(previous, UNO_QUERY_THROW),
                                                       before->getAnchor()) == 0))
                     break;
-                ParagraphAt(previous)->dispose();
+                removeEmpty(ParagraphAt(previous));
             }
         });
         held = std::move(after);
