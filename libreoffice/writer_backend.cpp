@@ -10,7 +10,6 @@
 #include "libreoffice/writer_format.h"
 
 #include <com/sun/star/awt/InvalidateStyle.hpp>
-#include <com/sun/star/beans/XMultiPropertyStates.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/document/XDocumentInsertable.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
@@ -270,15 +269,15 @@ struct WriterDocument {
             out->writeBytes(css::uno::Sequence<sal_Int8>(reinterpret_cast<const sal_Int8*>(bytes.constData()),
                                                          static_cast<sal_Int32>(bytes.size())));
             out->closeOutput();
-            // Paragraph `from` on emptied, and plain, so that nothing of it
-            // passes on to what is imported at its start.
+            // Paragraph `from` on emptied; the stretch goes in at its start
+            // (at the end of the one before, that one's formats would pass
+            // on to it).
             cursor->gotoEnd(false);
             if (from == 0)
                 cursor->gotoStart(true);
             else
                 Move(replaced - 1, true, true);
             cursor->setString(rtl::OUString());
-            Reference<css::beans::XMultiPropertyStates>(cursor, UNO_QUERY_THROW)->setAllPropertiesToDefault();
             Reference<css::text::XTextContent> before;
             if (from > 0) {
                 const Reference<css::text::XTextCursor> previous = text->createTextCursorByRange(cursor->getStart());

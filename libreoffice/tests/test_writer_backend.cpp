@@ -83,6 +83,11 @@ const Edition& PageBreaks()
         pageBreak();
         pageBreak();
         range->InsertAfter("七");
+        // The last paragraph shown in bold, then in plain characters: Writer keeps nothing of the bold.
+        const auto last = document->Range(range->get_Start(), range->get_End() + 1);
+        last->get_Font()->put_Bold(word::True);
+        application->ScreenRefresh();
+        last->get_Font()->put_Bold(word::False);
     }};
     return breaks;
 }
