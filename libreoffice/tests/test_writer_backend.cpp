@@ -115,13 +115,14 @@ class TestWriterBackend : public QObject {
     }
 
     // shown: as with a window, Writer shows the document at every refresh.
-    // Transfers come in stretches of a few paragraphs, as a long bulletin's do.
-    std::unique_ptr<libreoffice::WriterBackend> backend(bool shown = false)
+    // Transfers come in stretches of a few paragraphs (of two with
+    // stretchCharacters 1), as a long bulletin's do.
+    std::unique_ptr<libreoffice::WriterBackend> backend(bool shown = false, int stretchCharacters = 200)
     {
         libreoffice::OfficeOptions options = options_;
         options.headless = !shown;
         auto writer = std::make_unique<libreoffice::WriterBackend>(options);
-        writer->SetTransfers(std::chrono::milliseconds(0), 200);
+        writer->SetTransfers(std::chrono::milliseconds(0), stretchCharacters);
         return writer;
     }
 
@@ -216,7 +217,7 @@ private slots:
         QFETCH(QString, edition);
         QFETCH(QVector<Article>, articles);
         QFETCH(bool, shown);
-        auto writer = backend(shown);
+        auto writer = backend(shown, edition == "page breaks" ? 1 : 200);
         const auto close = qScopeGuard([&] { writer->CloseLastDocument(); });
         EditionNamed(edition).outputIssueToWord(*writer, articles, Texts, YieldFn());
         const QStringList actual = DescribeWriter(writer->lastDocument());
