@@ -120,6 +120,7 @@ struct WriterDocument {
     bool locked = false;
     std::chrono::steady_clock::time_point nextShowing;
     int stretchCharacters = 0; // the most one import carries (but one paragraph)
+    bool windowless = false;
 
     ~WriterDocument() { Unlock(); }
 
@@ -365,11 +366,16 @@ struct WriterDocument {
         }
     }
 
-    // Everything in Writer, selected as in the shadow, and laid out.
+    // Everything in Writer; with a window, selected as in the shadow and
+    // laid out. Without one nobody looks, and the document stays unlaid: an
+    // export lays out what it needs (a DOCX nothing, where laying out a long
+    // bulletin takes seconds).
     void Settle()
     {
         CheckOpen();
         Transfer();
+        if (windowless)
+            return;
         ShowSelection();
         Unlock();
     }
@@ -533,7 +539,7 @@ class DocumentImpl : public word::Document {
 public:
     DocumentImpl(DocPtr doc, std::shared_ptr<WriterBackend::State> state) : doc_(std::move(doc)), state_(std::move(state)) {}
     // The run is over (or given up): what was typeset goes over, and Writer
-    // lays the document out.
+    // lays the document out when it has a window.
     ~DocumentImpl() override
     {
         try {
@@ -541,7 +547,8 @@ public:
                 doc_->Transfer();
         } catch (const RuntimeError&) {
         }
-        doc_->Unlock();
+        if (!doc_->windowless)
+            doc_->Unlock();
     }
 
     word::RangeRef Range(long start, long end) override
@@ -586,6 +593,7 @@ public:
         doc->office = office_;
         doc->stats = &state_->stats;
         doc->stretchCharacters = state_->stretchCharacters;
+        doc->windowless = state_->options.headless;
         doc->shadow = std::make_shared<engine::Document>();
         doc->uno([&] {
             const Reference<css::frame::XComponentLoader> loader(office_->desktop(), UNO_QUERY_THROW);
@@ -790,7 +798,6 @@ QByteArray WriterBackend::ExportLastDocument(const QString& format)
 void WriterBackend::CloseLastDocument()
 {
     if (const auto doc = state_->last; doc && !doc->isGone()) {
-        doc->Unlock();
         try {
             const Reference<css::util::XCloseable> closeable(doc->model, UNO_QUERY);
             if (closeable.is())
