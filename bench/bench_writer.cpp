@@ -25,6 +25,8 @@
 #include "model/issuefile.h"
 
 #include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/text/XPageCursor.hpp>
+#include <com/sun/star/text/XTextViewCursorSupplier.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/view/XRenderable.hpp>
 
@@ -67,10 +69,16 @@ QVector<Article> SyntheticIssue(int count)
 
 const OutputTexts Texts{"3", "45", "2026", "12", "7"};
 
-// Pages of the document once Writer has laid all of it out, as for printing.
+// Pages of the document once Writer has laid all of it out, as for printing
+// (one typeset without a window is laid out only when asked to).
 int LaidOutPages(libreoffice::Office& office, const Reference<css::text::XTextDocument>& document)
 {
     return office.Bounded([&] {
+        const Reference<css::frame::XModel> model(document, UNO_QUERY_THROW);
+        while (model->hasControllersLocked())
+            model->unlockControllers();
+        const Reference<css::text::XTextViewCursorSupplier> view(model->getCurrentController(), UNO_QUERY_THROW);
+        Reference<css::text::XPageCursor>(view->getViewCursor(), UNO_QUERY_THROW)->jumpToLastPage();
         const Reference<css::view::XRenderable> renderable(document, UNO_QUERY_THROW);
         return static_cast<int>(renderable->getRendererCount(css::uno::Any(document), {}));
     });
