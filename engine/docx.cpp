@@ -5,6 +5,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <unordered_map>
@@ -419,11 +420,14 @@ struct SourceDeleter {
 
 } // namespace
 
-QByteArray DocumentXml(const Document& doc)
+QByteArray DocumentXml(const Document& doc, int firstParagraph, int endParagraph)
 {
     const QString& text = doc.text();
     const QChar* s = text.constData();
-    Out out(static_cast<qsizetype>(text.size()) * 3 + static_cast<qsizetype>(doc.paragraphCount()) * 400 + 4096);
+    const int first = std::max(0, firstParagraph);
+    const int last = std::min(endParagraph, doc.paragraphCount()) - 1;
+    const qsizetype characters = first <= last ? doc.paragraph(last).end() - doc.paragraph(first).start : 0;
+    Out out(characters * 3 + static_cast<qsizetype>(std::max(0, last + 1 - first)) * 400 + 4096);
     out.raw("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<w:document xmlns:w=\"");
     out.raw(NamespaceW);
     out.raw("\" xmlns:r=\"");
@@ -441,7 +445,7 @@ QByteArray DocumentXml(const Document& doc)
         return it->second;
     };
 
-    for (int i = 0, n = doc.paragraphCount(); i < n; ++i) {
+    for (int i = first; i <= last; ++i) {
         const ParagraphInfo para = doc.paragraph(i);
         auto pit = pPrs.find(para.format);
         if (pit == pPrs.end())
@@ -465,12 +469,12 @@ QByteArray DocumentXml(const Document& doc)
     return out.take();
 }
 
-void WriteDocx(const Document& doc, QIODevice& device)
+void WriteDocx(const Document& doc, QIODevice& device, int firstParagraph, int endParagraph)
 {
     const bool footer = doc.pageNumbers().on;
     // The parts must outlive the archive: libzip reads them on close.
     const QByteArray parts[] = {ContentTypes(footer), PackageRels(), DocumentRels(footer), StylesXml(),
-                                DocumentXml(doc), footer ? FooterXml(doc) : QByteArray()};
+                                DocumentXml(doc, firstParagraph, endParagraph), footer ? FooterXml(doc) : QByteArray()};
     const char* names[] = {"[Content_Types].xml", "_rels/.rels", "word/_rels/document.xml.rels",
                            "word/styles.xml", "word/document.xml", "word/footer1.xml"};
 

@@ -1,6 +1,7 @@
 #include "libreoffice/writer_backend.h"
 
 #include "engine/document.h"
+#include "engine/docx.h"
 #include "engine/failures.h"
 #include "engine/keyboard.h"
 #include "generator/automation_values.h"
@@ -10,30 +11,33 @@
 
 #include <com/sun/star/awt/InvalidateStyle.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/document/XDocumentInsertable.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/io/TempFile.hpp>
 #include <com/sun/star/io/XOutputStream.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
 #include <com/sun/star/lang/XEventListener.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
-#include <com/sun/star/style/BreakType.hpp>
 #include <com/sun/star/style/NumberingType.hpp>
 #include <com/sun/star/style/ParagraphAdjust.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/text/PageNumberType.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextRangeCompare.hpp>
+#include <com/sun/star/uno/RuntimeException.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/view/XSelectionSupplier.hpp>
 #include <cppuhelper/implbase1.hxx>
 #include <rtl/ref.hxx>
+
+#include <QBuffer>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <limits>
 #include <mutex>
-#include <optional>
-#include <unordered_map>
 #include <utility>
 
 namespace brevix::libreoffice {
@@ -94,22 +98,29 @@ struct WriterDocument {
     Reference<css::text::XTextDocument> model;
     Reference<css::text::XText> text;
     Reference<css::text::XTextCursor> cursor;
-    Reference<css::beans::XMultiPropertySet> cursorProperties;
     Reference<css::frame::XFrame> frame;
     rtl::Reference<Disposal> disposal;
     engine::Keyboard keyboard;
-    std::unordered_map<const engine::CharFormat*, PropertySet> charSets;
-    std::unordered_map<const engine::ParaFormat*, PropertySet> paraSets;
     UnoCallStats* stats = nullptr;
-    // Where the cursor stands (shadow positions), while no text changed since.
-    std::optional<std::pair<int, int>> placed;
-    // Settings not yet copied to Writer: consecutive settings of one range
-    // (name, size, bold, colour of a heading) go over in one call.
-    std::optional<std::pair<int, int>> pendingChars;
-    std::optional<std::pair<int, int>> pendingParagraphs;
-    // Writer does not lay the document out while it is typeset; a screen
-    // refresh and the end of the run let it.
+    // What Writer holds: the shadow's paragraphs as they were at the last
+    // transfer, each by a fingerprint and its length in Writer's characters
+    // (its paragraph mark included).
+    struct Held {
+        std::size_t fingerprint = 0;
+        int length = 0;
+    };
+    std::vector<Held> held;
+    // No shadow position before this one changed since the last transfer.
+    int changedFrom = 0;
+    bool selectionShown = false;
+    // Once the document is handed over (selected whole), Writer follows every call.
+    bool handedOver = false;
+    // Writer does not lay the document out while it is typeset; showing it
+    // and the end of the run let it.
     bool locked = false;
+    std::chrono::steady_clock::time_point nextShowing;
+    int stretchCharacters = 0; // the most one import carries (but one paragraph)
+    bool windowless = false;
 
     ~WriterDocument() { Unlock(); }
 
@@ -146,44 +157,12 @@ struct WriterDocument {
             throw engine::ObjectDeleted();
     }
 
-    // Puts the cursor over Writer's part of the shadow's [start, end). With
-    // pending, shadow text [pending.first, pending.second) is not yet in Writer.
-    void Place(int start, int end, std::pair<int, int> pending = {-1, -1})
+    // The shadow changed from position on (nothing before it).
+    void Changed(int position)
     {
-        if (pending.first < 0 && placed == std::pair(start, end))
-            return;
-        if (placed && placed->first == placed->second && (placed->first == start || placed->first == end)) {
-            // From a collapsed cursor at one end, one move selects the rest.
-            const bool fromEnd = placed->first == end;
-            const int span = WriterLength(shadow->text(), start, end);
-            placed.reset();
-            uno([&] { Move(span, fromEnd, true); });
-            placed = std::pair(start, pending.first < 0 ? end : start);
-            return;
-        }
-        placed.reset();
-        const QString& t = shadow->text();
-        const int last = static_cast<int>(t.size()) - 1; // Writer's end: before the final mark
-        start = std::min(start, last);
-        end = std::clamp(end, start, last);
-        const int after = pending.first >= 0 ? pending.second : end;
-        const int span = WriterLength(t, start, end);
-        uno([&] {
-            if (start <= last - after) {
-                cursor->gotoStart(false);
-                Move(WriterLength(t, 0, start), false, false);
-            } else {
-                cursor->gotoEnd(false);
-                Move(WriterLength(t, after, last), true, false);
-                if (span > 0) { // select towards the start
-                    Move(span, true, true);
-                    return;
-                }
-            }
-            Move(span, false, true);
-        });
-        if (pending.first < 0)
-            placed = std::pair(start, end);
+        changedFrom = std::min(changedFrom, position);
+        if (handedOver)
+            Transfer();
     }
 
     void Move(int count, bool left, bool expand)
@@ -198,102 +177,173 @@ struct WriterDocument {
         }
     }
 
-    void WriteChars(int start, int end)
+    std::size_t Fingerprint(int paragraph) const
     {
-        const QString& t = shadow->text();
-        // Writer gives what is set over a selection to an empty paragraph
-        // where the selection ends, too: such paragraphs get their own again.
-        const auto mark = QChar(engine::ParagraphMark);
-        while (end > start && end < t.size() && t[end - 1] == mark && t[end] == mark)
-            ++end;
-        shadow->forEachCharRun(start, end, [&](const engine::CharRun& run) {
-            if (WriterLength(t, run.start, run.end) == 0)
-                return;
-            auto found = charSets.find(run.format);
-            if (found == charSets.end())
-                found = charSets.emplace(run.format, CharProperties(*run.format)).first;
-            const PropertySet& set = found->second;
-            Place(run.start, run.end);
-            uno([&] { cursorProperties->setPropertyValues(set.names, set.values); });
+        const engine::ParagraphInfo p = shadow->paragraph(paragraph);
+        std::size_t seed = qHashMulti(0, QStringView(shadow->text()).mid(p.start, p.end() - p.start), p.format);
+        shadow->forEachCharRun(p.start, p.end(), [&](const engine::CharRun& run) { seed = qHashMulti(seed, run.end, run.format); });
+        return seed;
+    }
+
+    // Writer's characters of a paragraph and its mark, as the engine's DOCX
+    // gives them run by run.
+    int WriterParagraphLength(int paragraph) const
+    {
+        const engine::ParagraphInfo p = shadow->paragraph(paragraph);
+        int length = 1;
+        shadow->forEachCharRun(p.start, p.markPosition, [&](const engine::CharRun& run) {
+            length += WriterLength(shadow->text(), run.start, run.end);
         });
+        return length;
     }
 
-    bool StartsWithBreak(int paragraph) const
+    bool HoldsBreak(int paragraph) const
     {
         const engine::ParagraphInfo p = shadow->paragraph(paragraph);
-        return p.markPosition > p.start && IsParagraphStartBreak(shadow->text(), p.start);
-    }
-    bool IsLoneBreak(int paragraph) const
-    {
-        const engine::ParagraphInfo p = shadow->paragraph(paragraph);
-        return StartsWithBreak(paragraph) && p.markPosition == p.start + 1;
+        return QStringView(shadow->text()).mid(p.start, p.markPosition - p.start).contains(QChar(engine::PageBreak));
     }
 
-    // Whether Writer's paragraph starts a page. A page break alone in its
-    // paragraph ends the page that paragraph is on, as the engine lays it
-    // out: the break goes to the paragraph after (none after the last).
-    bool BreaksBefore(int paragraph) const
+    // Writer made to hold what the shadow holds: from the first paragraph
+    // that differs to the end, in stretches of the engine's DOCX that Writer
+    // imports, each small enough for one bounded call. Where a page break
+    // goes is the import's to say, so a stretch starts after a paragraph
+    // that holds none.
+    void Transfer()
     {
-        return (StartsWithBreak(paragraph) && !IsLoneBreak(paragraph)) || (paragraph > 0 && IsLoneBreak(paragraph - 1));
-    }
-
-    // Paragraph formats of shadow paragraphs first..last; equal neighbours go together.
-    void WriteParagraphs(int first, int last)
-    {
-        const QString& t = shadow->text();
-        if (StartsWithBreak(last)) // its break may be the next paragraph's
-            last = std::min(last + 1, shadow->paragraphCount() - 1);
-        for (int i = first; i <= last;) {
-            const engine::ParagraphInfo p = shadow->paragraph(i);
-            const bool breakBefore = BreaksBefore(i);
-            int j = i;
-            while (j < last) {
-                const engine::ParagraphInfo q = shadow->paragraph(j + 1);
-                if (q.format != p.format || BreaksBefore(j + 1) || breakBefore)
-                    break;
-                ++j;
-            }
-            auto found = paraSets.find(p.format);
-            if (found == paraSets.end())
-                found = paraSets.emplace(p.format, ParaProperties(*p.format, false)).first;
-            const PropertySet set = breakBefore ? ParaProperties(*p.format, true) : found->second;
-            Place(p.start, shadow->paragraph(j).markPosition);
-            uno([&] { cursorProperties->setPropertyValues(set.names, set.values); });
-            // A page break inside a paragraph is a paragraph of its own in Writer.
-            for (int k = p.start; k < shadow->paragraph(j).markPosition; ++k)
-                if (t[k] == QChar(engine::PageBreak) && !IsParagraphStartBreak(t, k)) {
-                    Place(k + 1, k + 1);
-                    uno([&] {
-                        Reference<css::beans::XPropertySet>(cursor, UNO_QUERY_THROW)
-                            ->setPropertyValue("BreakType", Any(css::style::BreakType_PAGE_BEFORE));
-                    });
-                }
-            i = j + 1;
+        const int count = shadow->paragraphCount();
+        const int kept = static_cast<int>(held.size());
+        if (changedFrom == std::numeric_limits<int>::max() && kept == count)
+            return;
+        int from = std::min(shadow->paragraphIndexAt(std::min(changedFrom, shadow->length() - 1)), kept);
+        while (from < std::min(count, kept) && Fingerprint(from) == held[static_cast<std::size_t>(from)].fingerprint)
+            ++from;
+        changedFrom = std::numeric_limits<int>::max();
+        if (from == count && kept == count)
+            return;
+        // The stretch goes in where Writer's paragraph `from` starts, so the
+        // last one at least is replaced.
+        from = std::max(0, std::min({from, count - 1, kept - 1}));
+        while (from > 0 && HoldsBreak(from - 1))
+            --from;
+        for (;;) {
+            int to = from + 1;
+            for (int characters = 0; to < count && (to < from + 2 || characters < stretchCharacters); ++to)
+                characters += shadow->paragraph(to).end() - shadow->paragraph(to).start;
+            while (to < count && HoldsBreak(to - 2))
+                ++to;
+            Replace(from, to);
+            if (to == count)
+                break;
+            from = to - 1;
         }
+        selectionShown = false;
     }
 
-    void PushChars(int start, int end)
+    static Reference<css::lang::XComponent> ParagraphAt(const Reference<css::text::XTextCursor>& at)
     {
-        if (pendingChars && *pendingChars != std::pair(start, end))
-            Flush();
-        pendingChars = std::pair(start, end);
+        const auto paragraphs = Reference<css::container::XEnumerationAccess>(at, UNO_QUERY_THROW)->createEnumeration();
+        return Reference<css::lang::XComponent>(paragraphs->nextElement(), UNO_QUERY_THROW);
     }
 
-    void PushParagraphs(int first, int last)
+    // Writer's paragraphs from `from` on become the shadow's [from, to).
+    void Replace(int from, int to)
     {
-        if (pendingParagraphs && *pendingParagraphs != std::pair(first, last))
-            Flush();
-        pendingParagraphs = std::pair(first, last);
+        QBuffer docx;
+        docx.open(QIODevice::WriteOnly);
+        engine::WriteDocx(*shadow, docx, from, to);
+        const QByteArray& bytes = docx.data();
+        int replaced = 0;
+        for (std::size_t i = static_cast<std::size_t>(from); i < held.size(); ++i)
+            replaced += held[i].length;
+        std::vector<Held> after(held.begin(), held.begin() + from);
+        int length = 0;
+        for (int i = from; i < to; ++i) {
+            after.push_back({Fingerprint(i), WriterParagraphLength(i)});
+            length += after.back().length;
+        }
+        held.clear(); // should Writer fail half-way, the next transfer replaces everything
+        uno([&] {
+            // Writer imports a package from a file only (one from a stream
+            // ends the office): a file of the office's own, gone once released.
+            const Reference<css::io::XTempFile> file = css::io::TempFile::create(office->context());
+            const Reference<css::io::XOutputStream> out = file->getOutputStream();
+            out->writeBytes(css::uno::Sequence<sal_Int8>(reinterpret_cast<const sal_Int8*>(bytes.constData()),
+                                                         static_cast<sal_Int32>(bytes.size())));
+            out->closeOutput();
+            // Paragraph `from` on emptied; the stretch goes in at its start
+            // (at the end of the one before, that one's formats would pass
+            // on to it).
+            cursor->gotoEnd(false);
+            if (from == 0)
+                cursor->gotoStart(true);
+            else
+                Move(replaced - 1, true, true);
+            cursor->setString(rtl::OUString());
+            Reference<css::text::XTextContent> before;
+            if (from > 0) {
+                const Reference<css::text::XTextCursor> previous = text->createTextCursorByRange(cursor->getStart());
+                previous->goLeft(1, false);
+                before.set(ParagraphAt(previous), UNO_QUERY_THROW);
+            }
+            Reference<css::document::XDocumentInsertable>(cursor, UNO_QUERY_THROW)
+                ->insertDocumentFromURL(file->getUri(), Arguments({Property("FilterName", Any(rtl::OUString("MS Word 2007 XML")))}));
+            // The import leaves an empty paragraph after the stretch, and
+            // may leave some before it. Anything else there means Writer
+            // holds what we do not know: better an error than text lost.
+            const auto removeEmpty = [](const Reference<css::lang::XComponent>& paragraph) {
+                if (!Reference<css::text::XTextContent>(paragraph, UNO_QUERY_THROW)->getAnchor()->getString().isEmpty())
+                    throw css::uno::RuntimeException("Writer's document is not as typeset");
+                paragraph->dispose();
+            };
+            cursor->gotoEnd(false);
+            removeEmpty(ParagraphAt(cursor));
+            cursor->gotoEnd(false);
+            Move(length - 1, true, false);
+            const Reference<css::text::XTextRangeCompare> compare(text, UNO_QUERY_THROW);
+            for (;;) {
+                const Reference<css::text::XTextCursor> previous = text->createTextCursorByRange(cursor->getStart());
+                if (!previous->goLeft(1, false)
+                    || (before.is()
+                        && compare->compareRegionEnds(Reference<css::text::XTextRange>(previous, UNO_QUERY_THROW),
+                                                      before->getAnchor()) == 0))
+                    break;
+                removeEmpty(ParagraphAt(previous));
+            }
+        });
+        held = std::move(after);
     }
 
-    void Flush()
+    // Writer's selection where the shadow's is: the cursor over Writer's part
+    // of it, moved there from the nearer end.
+    void ShowSelection()
     {
-        const auto chars = std::exchange(pendingChars, std::nullopt);
-        const auto paragraphs = std::exchange(pendingParagraphs, std::nullopt);
-        if (chars)
-            WriteChars(chars->first, chars->second);
-        if (paragraphs)
-            WriteParagraphs(paragraphs->first, paragraphs->second);
+        if (selectionShown)
+            return;
+        const QString& t = shadow->text();
+        const int last = static_cast<int>(t.size()) - 1; // Writer's end: before the final mark
+        const int start = std::min(shadow->selection().start, last);
+        const int end = std::clamp(shadow->selection().end, start, last);
+        const bool whole = start == 0 && end == last;
+        const int span = whole ? 0 : WriterLength(t, start, end);
+        const bool fromStart = start <= last - end;
+        const int to = whole ? 0 : fromStart ? WriterLength(t, 0, start) : WriterLength(t, end, last);
+        uno([&] {
+            if (whole) {
+                cursor->gotoStart(false);
+                cursor->gotoEnd(true);
+            } else if (fromStart) {
+                cursor->gotoStart(false);
+                Move(to, false, false);
+            } else {
+                cursor->gotoEnd(false);
+                Move(to, true, false);
+            }
+            Move(span, !fromStart, true);
+            const Reference<css::view::XSelectionSupplier> selection(model->getCurrentController(), UNO_QUERY);
+            if (selection.is())
+                selection->select(Any(cursor));
+        });
+        selectionShown = true;
     }
 
     void Lock()
@@ -316,42 +366,18 @@ struct WriterDocument {
         }
     }
 
-    // Everything pending in Writer, laid out.
+    // Everything in Writer; with a window, selected as in the shadow and
+    // laid out. Without one nobody looks, and the document stays unlaid: an
+    // export lays out what it needs (a DOCX nothing, where laying out a long
+    // bulletin takes seconds).
     void Settle()
     {
-        Flush();
-        Unlock();
-    }
-
-    // After the shadow took [at, at + count): the same text into Writer, formatted as the shadow has it.
-    void Inserted(int at, int count)
-    {
-        if (count <= 0)
+        CheckOpen();
+        Transfer();
+        if (windowless)
             return;
-        const QString& t = shadow->text();
-        const QString add = WriterText(t, at, at + count);
-        if (!add.isEmpty()) {
-            Place(at, at, {at, at + count});
-            uno([&] { text->insertString(Reference<css::text::XTextRange>(cursor.get()), ToOU(add), false); });
-            placed = std::pair(at + count, at + count); // Writer's cursor moves past what it inserted
-        }
-        PushChars(at, at + count);
-        const int paragraph = shadow->paragraphIndexAt(at);
-        if (QStringView(t).mid(at, count).contains(QChar(engine::ParagraphMark))
-            || QStringView(t).mid(at, count).contains(QChar(engine::PageBreak))
-            || StartsWithBreak(paragraph)) // a break alone in its paragraph may be no longer
-            PushParagraphs(paragraph, shadow->paragraphIndexAt(at + count));
-    }
-
-    void PushRange(int start, int end, bool chars, bool paragraphs)
-    {
-        if (chars)
-            PushChars(start, end);
-        if (paragraphs) {
-            const int first = shadow->paragraphIndexAt(start);
-            const int last = end > start ? shadow->paragraphIndexAt(end - 1) : first;
-            PushParagraphs(first, last);
-        }
+        ShowSelection();
+        Unlock();
     }
 
     Reference<css::awt::XWindow> Window()
@@ -361,8 +387,6 @@ struct WriterDocument {
 
     void PushPageNumbers()
     {
-        Flush();
-        placed.reset();
         const engine::PageNumbers numbers = shadow->pageNumbers();
         uno([&] {
             const Reference<css::style::XStyleFamiliesSupplier> families(model, UNO_QUERY_THROW);
@@ -398,11 +422,13 @@ struct WriterDocument {
             Reference<css::beans::XPropertySet>(number, UNO_QUERY_THROW)
                 ->setPropertyValue("ParaAdjust", Any(static_cast<sal_Int16>(adjust)));
             // In the engine's plain characters, not the footer style's.
-            const PropertySet plain = CharProperties(engine::CharFormat{});
+            const PropertySet plain = PlainCharacters(engine::CharFormat{});
             Reference<css::beans::XMultiPropertySet>(number, UNO_QUERY_THROW)->setPropertyValues(plain.names, plain.values);
         });
     }
 
+    // Writer's new document takes the engine's page, and no pair kerning
+    // where nothing else is said (Writer's new documents have it, ours not).
     void PushPageSetup()
     {
         const engine::PageSetup& page = shadow->pageSetup();
@@ -420,6 +446,9 @@ struct WriterDocument {
                                             {"TopMargin", Any(TwipsToHmm(page.topTwips))},
                                             {"Width", Any(TwipsToHmm(page.widthTwips))}});
             style->setPropertyValues(set.names, set.values);
+            const Reference<css::lang::XMultiServiceFactory> factory(model, UNO_QUERY_THROW);
+            Reference<css::beans::XPropertySet>(factory->createInstance("com.sun.star.text.Defaults"), UNO_QUERY_THROW)
+                ->setPropertyValue("CharAutoKerning", Any(false));
         });
     }
 };
@@ -431,6 +460,10 @@ struct WriterBackend::State {
     std::weak_ptr<WriterDocument> active;
     std::vector<std::weak_ptr<WriterDocument>> documents;
     bool visible = false;
+    std::chrono::milliseconds showingInterval{200};
+    // A quarter of a second of Writer's import here, a second or two on a
+    // busy machine: well within the limit of one call.
+    int stretchCharacters = 100000;
     UnoCallStats stats;
 };
 
@@ -448,11 +481,9 @@ public:
     void InsertAfter(const QString& text) override
     {
         doc_->CheckOpen();
-        doc_->Flush(); // pending positions are those before the insertion
-        const int length = doc_->shadow->length();
-        const int at = std::min(range_->end(), length - 1);
+        const int at = std::min(range_->end(), doc_->shadow->length() - 1);
         range_->insertAfter(text);
-        doc_->Inserted(at, doc_->shadow->length() - length);
+        doc_->Changed(at);
     }
     void Collapse(int direction) override
     {
@@ -464,28 +495,23 @@ public:
     void InsertBreak(int type) override
     {
         doc_->CheckOpen();
-        doc_->Flush();
-        const int length = doc_->shadow->length();
-        const int at = std::min(range_->end(), length - 1);
+        const int at = std::min(range_->end(), doc_->shadow->length() - 1);
         if (type == word::wdPageBreak)
             range_->insertPageBreak();
         else if (type == 6) // wdLineBreak
             range_->insertAfter(QStringView(u"\v"));
         else
             throw engine::ValueOutOfRange();
-        doc_->Inserted(at, doc_->shadow->length() - length);
+        doc_->Changed(at);
     }
+    // Writer shows the selection when it next shows the document.
     void Select() override
     {
         doc_->CheckOpen();
         range_->select();
-        doc_->Flush();
-        doc_->Place(range_->start(), range_->end());
-        doc_->uno([&] {
-            const Reference<css::view::XSelectionSupplier> selection(doc_->model->getCurrentController(), UNO_QUERY);
-            if (selection.is())
-                selection->select(Any(doc_->cursor));
-        });
+        doc_->selectionShown = false;
+        if (doc_->handedOver)
+            doc_->ShowSelection();
     }
     word::FontRef get_Font() override { return format(); }
     word::ParagraphsRef get_Paragraphs() override { return format(); }
@@ -493,18 +519,15 @@ public:
     word::BordersRef get_Borders() override { return format(); }
 
 private:
-    // Settings go to the shadow, then the stretch they changed to Writer;
-    // a border may be the characters' or the paragraphs', so both go.
+    // Settings go to the shadow; a paragraph setting changes the paragraph
+    // the range starts in, from its start.
     std::shared_ptr<word::EngineRangeFormat> format()
     {
         doc_->CheckOpen();
-        using Changed = word::EngineRangeFormat::Changed;
         return std::make_shared<word::EngineRangeFormat>(
             range_, word::EngineRangeFormat::Hooks{[doc = doc_] { doc->CheckOpen(); },
-                                                   [doc = doc_, range = range_](Changed what) {
-                                                       doc->PushRange(range->start(), range->end(),
-                                                                      what != Changed::Paragraphs,
-                                                                      what != Changed::Characters);
+                                                   [doc = doc_, range = range_](word::EngineRangeFormat::Changed) {
+                                                       doc->Changed(range->start());
                                                    }});
     }
 
@@ -515,15 +538,17 @@ private:
 class DocumentImpl : public word::Document {
 public:
     DocumentImpl(DocPtr doc, std::shared_ptr<WriterBackend::State> state) : doc_(std::move(doc)), state_(std::move(state)) {}
-    // The run is over (or given up): what is pending goes over, and Writer lays the document out.
+    // The run is over (or given up): what was typeset goes over, and Writer
+    // lays the document out when it has a window.
     ~DocumentImpl() override
     {
         try {
             if (!doc_->isGone())
-                doc_->Flush();
+                doc_->Transfer();
         } catch (const RuntimeError&) {
         }
-        doc_->Unlock();
+        if (!doc_->windowless)
+            doc_->Unlock();
     }
 
     word::RangeRef Range(long start, long end) override
@@ -533,7 +558,6 @@ public:
     }
     void Activate() override
     {
-        doc_->Settle();
         const auto window = doc_->Window();
         doc_->uno([&] {
             doc_->frame->activate();
@@ -542,19 +566,15 @@ public:
         });
         state_->active = doc_;
     }
+    // The hand-over: everything in Writer, selected; from now on Writer
+    // follows every call at once.
     void Select() override
     {
         doc_->CheckOpen();
         doc_->shadow->selectAll();
+        doc_->selectionShown = false;
+        doc_->handedOver = true;
         doc_->Settle();
-        doc_->placed.reset();
-        doc_->uno([&] {
-            doc_->cursor->gotoStart(false);
-            doc_->cursor->gotoEnd(true);
-            const Reference<css::view::XSelectionSupplier> selection(doc_->model->getCurrentController(), UNO_QUERY);
-            if (selection.is())
-                selection->select(Any(doc_->cursor));
-        });
     }
 
 private:
@@ -572,6 +592,8 @@ public:
         auto doc = std::make_shared<WriterDocument>();
         doc->office = office_;
         doc->stats = &state_->stats;
+        doc->stretchCharacters = state_->stretchCharacters;
+        doc->windowless = state_->options.headless;
         doc->shadow = std::make_shared<engine::Document>();
         doc->uno([&] {
             const Reference<css::frame::XComponentLoader> loader(office_->desktop(), UNO_QUERY_THROW);
@@ -586,15 +608,12 @@ public:
             doc->model->addEventListener(Reference<css::lang::XEventListener>(doc->disposal.get()));
             doc->text = doc->model->getText();
             doc->cursor = doc->text->createTextCursor();
-            doc->cursorProperties.set(doc->cursor, UNO_QUERY_THROW);
             const Reference<css::frame::XController> controller = doc->model->getCurrentController();
             if (controller.is())
                 doc->frame = controller->getFrame();
         });
-        // Writer's new document takes the engine's page and the formats of its empty paragraph.
         doc->PushPageSetup();
         doc->Lock();
-        doc->PushParagraphs(0, 0);
         state_->documents.push_back(doc);
         state_->last = doc;
         state_->active = doc;
@@ -624,7 +643,8 @@ public:
             return;
         for (const auto& weak : state_->documents)
             if (const auto doc = weak.lock(); doc && !doc->isGone()) {
-                doc->Flush();
+                if (visible)
+                    doc->Settle();
                 const auto window = doc->Window();
                 doc->uno([&] {
                     if (window.is())
@@ -632,13 +652,22 @@ public:
                 });
             }
     }
+    // Writer shows the bulletin as typeset so far, laid out and painted, then
+    // holds it again for the next stretch. Refreshes that come faster than
+    // Writer can show them are merged: Writer shows it again once 0.2 s have
+    // passed, and no sooner than the last showing took, so that showing
+    // takes at most half the run and the editor sees it grow several times a
+    // second. Without a window nothing needs showing.
     void ScreenRefresh() override
     {
         check();
         const auto doc = state_->active.lock();
-        if (!doc || doc->isGone() || !state_->visible)
+        if (!doc || doc->isGone() || !state_->visible || state_->options.headless)
             return;
-        // Laid out and painted now, then held again for the next stretch.
+        using Clock = std::chrono::steady_clock;
+        const Clock::time_point started = Clock::now();
+        if (started < doc->nextShowing)
+            return;
         doc->Settle();
         const auto window = doc->Window();
         doc->uno([&] {
@@ -647,6 +676,9 @@ public:
                 peer->invalidate(css::awt::InvalidateStyle::UPDATE | css::awt::InvalidateStyle::CHILDREN);
         });
         doc->Lock();
+        const Clock::time_point ended = Clock::now();
+        if (state_->showingInterval.count() > 0)
+            doc->nextShowing = ended + std::max<Clock::duration>(ended - started, state_->showingInterval);
     }
     void Activate() override
     {
@@ -686,17 +718,17 @@ public:
         if (!doc)
             return;
         doc->CheckOpen();
-        doc->Flush();
         const std::uint64_t revision = doc->shadow->revision();
         const engine::PageNumbers numbers = doc->shadow->pageNumbers();
         for (const engine::KeyStroke& stroke : strokes)
             doc->keyboard.press(stroke, doc->shadow.get());
         if (doc->shadow->revision() == revision)
             return;
-        const engine::Selection selection = doc->shadow->selection();
-        doc->WriteChars(selection.start, selection.end);
+        // The keys change the selection's font, or the page numbers.
         if (!(doc->shadow->pageNumbers() == numbers))
             doc->PushPageNumbers();
+        doc->selectionShown = false;
+        doc->Changed(doc->shadow->selection().start);
     }
 
 private:
@@ -766,7 +798,6 @@ QByteArray WriterBackend::ExportLastDocument(const QString& format)
 void WriterBackend::CloseLastDocument()
 {
     if (const auto doc = state_->last; doc && !doc->isGone()) {
-        doc->Unlock();
         try {
             const Reference<css::util::XCloseable> closeable(doc->model, UNO_QUERY);
             if (closeable.is())
@@ -792,5 +823,11 @@ std::shared_ptr<engine::Document> WriterBackend::lastShadow() const
 }
 
 const UnoCallStats& WriterBackend::unoCalls() const { return state_->stats; }
+
+void WriterBackend::SetTransfers(std::chrono::milliseconds showingInterval, int stretchCharacters)
+{
+    state_->showingInterval = showingInterval;
+    state_->stretchCharacters = stretchCharacters;
+}
 
 } // namespace brevix::libreoffice

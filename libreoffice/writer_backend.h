@@ -1,12 +1,16 @@
 #pragma once
 // LibreOffice Writer behind the automation interface, driven live over UNO.
 //
-// Every call is first carried out on a document of the built-in engine kept
-// beside Writer's (the shadow): it decides positions, what inserted text takes
-// over and which values are refused, exactly as the built-in word processor
-// does. The change is then copied to Writer for the stretch it touched, so
-// Writer shows the same paragraphs, texts and formats. The shadow also reads
-// the keystroke phase's key strings; no key is ever sent to the desktop.
+// Every call is carried out on a document of the built-in engine kept beside
+// Writer's (the shadow): it decides positions, what inserted text takes over
+// and which values are refused, exactly as the built-in word processor does.
+// Whenever Writer is to show the document (a screen refresh with its window
+// up, the hand-over, an export), the shadow's paragraphs from the first that
+// changed go over in one transfer, the engine's own DOCX of them imported by
+// Writer, so Writer holds the same paragraphs, texts and formats. A transfer
+// costs a few dozen UNO calls and Writer's import, whatever the calls it
+// carries. The shadow also reads the keystroke phase's key strings; no key is
+// ever sent to the desktop.
 //
 // The office is attached to when one runs, started otherwise, and left
 // running with the document open: the document belongs to the editor.
@@ -64,6 +68,9 @@ public:
     css::uno::Reference<css::text::XTextDocument> lastDocument() const;
     std::shared_ptr<engine::Document> lastShadow() const;
     const UnoCallStats& unoCalls() const; // the office's share of the work so far
+    // The least time between two showings of a document at refreshes (0.2 s;
+    // 0: at every refresh), and the characters one import may carry (100 000).
+    void SetTransfers(std::chrono::milliseconds showingInterval, int stretchCharacters);
 
     struct State;
 

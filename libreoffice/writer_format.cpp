@@ -4,12 +4,7 @@
 
 #include <com/sun/star/awt/FontUnderline.hpp>
 #include <com/sun/star/awt/FontWeight.hpp>
-#include <com/sun/star/style/BreakType.hpp>
-#include <com/sun/star/style/LineSpacing.hpp>
-#include <com/sun/star/style/LineSpacingMode.hpp>
-#include <com/sun/star/style/ParagraphAdjust.hpp>
 #include <com/sun/star/table/BorderLine2.hpp>
-#include <com/sun/star/table/BorderLineStyle.hpp>
 
 #include <algorithm>
 #include <utility>
@@ -40,74 +35,31 @@ PropertySet Sorted(Entries entries)
 
 namespace {
 
-sal_Int32 ColorOf(int colorIndex)
+// What the engine's DOCX leaves out: control characters but its tab and
+// breaks, and what XML cannot hold.
+bool IsLeftOut(QChar c)
 {
-    const int rgb = engine::PaletteRgb(colorIndex);
-    return rgb < 0 ? -1 : rgb; // -1: automatic
+    const char16_t u = c.unicode();
+    return (u < 0x20 && u != u'\t' && u != engine::PageBreak && u != engine::LineBreak && u != engine::ParagraphMark)
+        || u == 0xFFFE || u == 0xFFFF;
 }
 
-css::table::BorderLine2 LineOf(const engine::Border& border)
+// Whether the page break at position is the first of consecutive ones that
+// Writer's import makes a paragraph mark of: those with text before and after
+// them in their paragraph. Others become a property of their paragraph or
+// of the next, and consecutive breaks count as one.
+bool SplitsParagraph(QStringView text, int position)
 {
-    css::table::BorderLine2 line;
-    if (!border.visible())
-        return line; // all widths 0: no line
-    const bool isDouble = border.style == 7;
-    line.LineStyle = isDouble ? css::table::BorderLineStyle::DOUBLE : css::table::BorderLineStyle::SOLID;
-    // Widths come in eighths of a point, for a double line the width of each
-    // of its lines; Writer's width of a double line is the whole of it, the
-    // two lines and the gap between them a third each.
-    const int twips = std::max(1, border.width * 20 / 8) * (isDouble ? 3 : 1);
-    line.LineWidth = static_cast<sal_uInt32>(TwipsToHmm(twips));
-    line.Color = std::max(0, engine::PaletteRgb(border.colorIndex));
-    return line;
-}
-
-sal_Int16 UnderlineOf(int underline)
-{
-    switch (underline) {
-    case 1: case 2: return css::awt::FontUnderline::SINGLE; // 2: words only, with CharWordMode
-    case 3: return css::awt::FontUnderline::DOUBLE;
-    case 4: return css::awt::FontUnderline::DOTTED;
-    case 6: return css::awt::FontUnderline::BOLD;
-    default: return css::awt::FontUnderline::NONE;
-    }
-}
-
-css::style::LineSpacing SpacingOf(const engine::ParaFormat& f)
-{
-    using Rule = engine::LineSpacingRule;
-    css::style::LineSpacing spacing;
-    switch (f.lineSpacingRule) {
-    case Rule::Exactly:
-        spacing.Mode = css::style::LineSpacingMode::FIX;
-        spacing.Height = static_cast<sal_Int16>(TwipsToHmm(f.lineSpacingTwips));
-        break;
-    case Rule::AtLeast:
-        spacing.Mode = css::style::LineSpacingMode::MINIMUM;
-        spacing.Height = static_cast<sal_Int16>(TwipsToHmm(f.lineSpacingTwips));
-        break;
-    case Rule::Single: spacing.Height = 100; break;
-    case Rule::OnePointFive: spacing.Height = 150; break;
-    case Rule::Double: spacing.Height = 200; break;
-    case Rule::Multiple: spacing.Height = static_cast<sal_Int16>(f.lineSpacingTwips * 100 / 240); break;
-    }
-    return spacing;
-}
-
-css::style::ParagraphAdjust AdjustOf(engine::Alignment alignment)
-{
-    switch (alignment) {
-    case engine::Alignment::Center: return css::style::ParagraphAdjust_CENTER;
-    case engine::Alignment::Right: return css::style::ParagraphAdjust_RIGHT;
-    case engine::Alignment::Justify: return css::style::ParagraphAdjust_BLOCK;
-    case engine::Alignment::Left: break;
-    }
-    return css::style::ParagraphAdjust_LEFT;
-}
-
-bool IsLowSurrogateOfPair(QStringView text, int i)
-{
-    return i > 0 && QChar::isLowSurrogate(text[i].unicode()) && QChar::isHighSurrogate(text[i - 1].unicode());
+    const auto isBreak = [&](int i) { return text[i] == QChar(engine::PageBreak); };
+    int before = position - 1;
+    while (before >= 0 && IsLeftOut(text[before]))
+        --before;
+    if (before < 0 || isBreak(before) || text[before] == QChar(engine::ParagraphMark))
+        return false;
+    int after = position + 1;
+    while (after < text.size() && (isBreak(after) || IsLeftOut(text[after])))
+        ++after;
+    return after < text.size() && text[after] != QChar(engine::ParagraphMark);
 }
 
 } // namespace
@@ -118,17 +70,11 @@ sal_Int32 TwipsToHmm(int twips)
     return static_cast<sal_Int32>(hmm < 0 ? hmm - 0.5 : hmm + 0.5);
 }
 
-int HmmToTwips(sal_Int32 hmm)
+PropertySet PlainCharacters(const engine::CharFormat& f)
 {
-    const double twips = hmm * 1440.0 / 2540.0;
-    return static_cast<int>(twips < 0 ? twips - 0.5 : twips + 0.5);
-}
-
-PropertySet CharProperties(const engine::CharFormat& f)
-{
-    const Any weight(f.bold ? css::awt::FontWeight::BOLD : css::awt::FontWeight::NORMAL);
+    const Any weight(css::awt::FontWeight::NORMAL);
     const Any height(f.sizePoints());
-    const Any line(LineOf(f.border));
+    const Any noLine{css::table::BorderLine2()};
     // Sizes and weights hold for every script, as a word processor's do;
     // and no pair kerning, which Writer's new documents have and ours not.
     return Sorted({
@@ -141,69 +87,27 @@ PropertySet CharProperties(const engine::CharFormat& f)
         {"CharWeightAsian", weight},
         {"CharWeightComplex", weight},
         {"CharAutoKerning", Any(false)},
-        {"CharColor", Any(ColorOf(f.colorIndex))},
-        {"CharUnderline", Any(UnderlineOf(f.underline))},
-        {"CharWordMode", Any(f.underline == 2)},
-        {"CharTopBorder", line},
-        {"CharBottomBorder", line},
-        {"CharLeftBorder", line},
-        {"CharRightBorder", line},
+        {"CharColor", Any(sal_Int32(-1))},
+        {"CharUnderline", Any(css::awt::FontUnderline::NONE)},
+        {"CharWordMode", Any(false)},
+        {"CharTopBorder", noLine},
+        {"CharBottomBorder", noLine},
+        {"CharLeftBorder", noLine},
+        {"CharRightBorder", noLine},
     });
-}
-
-PropertySet ParaProperties(const engine::ParaFormat& f, bool pageBreakBefore)
-{
-    const Any line(LineOf(f.border));
-    return Sorted({
-        {"ParaAdjust", Any(static_cast<sal_Int16>(AdjustOf(f.alignment)))},
-        {"ParaLastLineAdjust", Any(static_cast<sal_Int16>(css::style::ParagraphAdjust_LEFT))},
-        {"ParaLineSpacing", Any(SpacingOf(f))},
-        {"ParaFirstLineIndent", Any(TwipsToHmm(f.firstLineIndentTwips))},
-        {"ParaLeftMargin", Any(TwipsToHmm(f.leftIndentTwips))},
-        {"TopBorder", line},
-        {"BottomBorder", line},
-        {"LeftBorder", line},
-        {"RightBorder", line},
-        {"BreakType", Any(pageBreakBefore ? css::style::BreakType_PAGE_BEFORE : css::style::BreakType_NONE)},
-    });
-}
-
-bool IsParagraphStartBreak(QStringView text, int position)
-{
-    return text[position] == QChar(engine::PageBreak)
-        && (position == 0 || text[position - 1] == QChar(engine::ParagraphMark));
 }
 
 int WriterLength(QStringView text, int from, int to)
 {
     int length = 0;
-    for (int i = from; i < to; ++i)
-        if (!IsLowSurrogateOfPair(text, i) && !IsParagraphStartBreak(text, i))
-            ++length;
-    return length;
-}
-
-QString WriterText(QStringView text, int from, int to)
-{
-    QString out;
-    out.reserve(to - from);
     for (int i = from; i < to; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c == engine::PageBreak) {
-            if (!IsParagraphStartBreak(text, i))
-                out.append(QChar(engine::ParagraphMark));
-        } else if (c == engine::LineBreak) {
-            out.append(u'\n');
-        } else if ((c < 0x20 && c != u'\t' && c != engine::ParagraphMark)
-                   || (QChar::isSurrogate(c)
-                       && !(QChar::isHighSurrogate(c) && i + 1 < to && QChar::isLowSurrogate(text[i + 1].unicode()))
-                       && !IsLowSurrogateOfPair(text, i))) {
-            out.append(QChar::ReplacementCharacter);
-        } else {
-            out.append(QChar(c));
-        }
+        const QChar c = text[i];
+        if (c == QChar(engine::PageBreak))
+            length += SplitsParagraph(text, i) ? 1 : 0;
+        else if (!IsLeftOut(c) && !(i > from && c.isLowSurrogate() && text[i - 1].isHighSurrogate()))
+            ++length;
     }
-    return out;
+    return length;
 }
 
 } // namespace brevix::libreoffice

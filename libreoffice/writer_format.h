@@ -1,7 +1,8 @@
 #pragma once
-// The engine's character and paragraph formats as Writer properties, and the
-// engine's text as Writer takes it. Writer counts positions in characters
-// (a surrogate pair is one) and holds a page break as a paragraph property.
+// The engine's plain characters as Writer properties, and the engine's text
+// as Writer has it once it has imported the engine's DOCX. Writer counts
+// positions in characters (a surrogate pair is one) and holds a page break as
+// a paragraph property.
 
 #include "engine/format.h"
 #include "libreoffice/uno_access.h"
@@ -12,30 +13,27 @@
 
 namespace brevix::libreoffice {
 
-// Property names sorted, as XMultiPropertySet wants them, and the values for one format.
+// Property names sorted, as XMultiPropertySet wants them, and their values.
 struct PropertySet {
     css::uno::Sequence<rtl::OUString> names;
     css::uno::Sequence<css::uno::Any> values;
 };
 // Sorts name/value pairs into a set.
 PropertySet Sorted(std::vector<std::pair<rtl::OUString, css::uno::Any>> entries);
-PropertySet CharProperties(const engine::CharFormat& format);
-PropertySet ParaProperties(const engine::ParaFormat& format, bool pageBreakBefore);
+// Characters in the fonts and size of format, and otherwise plain: no bold,
+// colour, underline, border or pair kerning.
+PropertySet PlainCharacters(const engine::CharFormat& format);
 
-// 1/100 mm, Writer's unit, from twips and back.
+// 1/100 mm, Writer's unit, from twips.
 sal_Int32 TwipsToHmm(int twips);
-int HmmToTwips(sal_Int32 hmm);
 
-// Writer's character count of text[from, to): a surrogate pair counts one,
-// a page break at a paragraph's start none (it is that paragraph's property).
+// Writer's character count of text[from, to), one run of the engine's DOCX,
+// once Writer has imported it: a surrogate pair counts one (a lone surrogate
+// is U+FFFD), and what XML cannot hold (other control characters, U+FFFE,
+// U+FFFF) none. Consecutive page breaks count one, Writer's paragraph mark
+// before the page, when there is text before and after them in their
+// paragraph; otherwise none, the break being a property of that paragraph
+// or of the next.
 int WriterLength(QStringView text, int from, int to);
-bool IsParagraphStartBreak(QStringView text, int position);
-
-// text[from, to) as Writer is given it, one unit for each of ours: a line
-// break becomes Writer's, a page break inside a paragraph a paragraph mark
-// (its page break is set on the paragraph after), one that starts a
-// paragraph is left out. Characters Writer refuses (other control
-// characters, lone surrogates) become U+FFFD.
-QString WriterText(QStringView text, int from, int to);
 
 } // namespace brevix::libreoffice

@@ -12,6 +12,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -323,7 +324,8 @@ private slots:
     void headlessOfficeLife()
     {
         const QString small = faults::WriteFile(dir_.filePath("small.owd"), faults::IssueBytes(Articles(5)));
-        const QString large = faults::WriteFile(dir_.filePath("large.owd"), faults::IssueBytes(Articles(100)));
+        // Large enough to be under way when it is stopped or killed.
+        const QString large = faults::WriteFile(dir_.filePath("large.owd"), faults::IssueBytes(Articles(2000)));
         const auto out = [&](const QString& name) { return dir_.filePath("out/" + name); };
 
         // The editor's office, on the pipe the composer would use, with a document open.
@@ -341,6 +343,7 @@ private slots:
         // Two runs overlapping, one with a temporary folder whose name is not UTF-8.
         const QByteArray tmpdir = QFile::encodeName(dir_.path()) + "/t\xe9mp\xff";
         QCOMPARE(mkdir(tmpdir.constData(), 0700), 0);
+        const auto removeTmpdir = qScopeGuard([&] { rmdir(tmpdir.constData()); }); // beyond QTemporaryDir's reach
         QProcess* one = start(typeset(small, out("one.docx")));
         QTest::qWait(1000);
         QProcess* two = start(typeset(small, out("two.docx")), tmpdir);

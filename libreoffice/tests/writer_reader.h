@@ -43,9 +43,9 @@ inline QStringList DescribeEngine(const engine::Document& d)
         lines << QStringLiteral("¶%1").arg(i);
         const engine::CharFormat* last = nullptr;
         d.forEachCharRun(d.paragraph(i).start, d.paragraph(i).markPosition, [&](const engine::CharRun& r) {
-            const QString text = libreoffice::WriterText(d.text(), r.start, r.end);
-            if (text.isEmpty())
+            if (libreoffice::WriterLength(d.text(), r.start, r.end) == 0)
                 return;
+            const QString text = d.text(r.start, r.end);
             if (last && *last == *r.format)
                 lines.last() += text;
             else
@@ -147,10 +147,13 @@ inline void DescribeWriterParagraph(QStringList& lines, int index, const Referen
 }
 
 // Where each page starts, in characters from the document's start, as
-// Writer lays the document out.
+// Writer lays the document out (one typeset without a window is laid out
+// only when asked to, as for an export).
 inline QString PageStarts(const Reference<css::text::XTextDocument>& doc)
 {
     const Reference<css::frame::XModel> model(doc, UNO_QUERY_THROW);
+    while (model->hasControllersLocked())
+        model->unlockControllers();
     const Reference<css::text::XTextViewCursorSupplier> view(model->getCurrentController(), UNO_QUERY_THROW);
     const Reference<css::text::XTextViewCursor> cursor = view->getViewCursor();
     const Reference<css::text::XPageCursor> pages(cursor, UNO_QUERY_THROW);
