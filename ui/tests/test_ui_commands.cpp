@@ -33,7 +33,9 @@ private slots:
             Composer c(in[0] == "earlier" ? BrevixEdition() : Brevix2003Edition());
             for (const QString& answer : in[5].split(u' ', Qt::SkipEmptyParts))
                 c.dialogs.answers << (answer == "Yes" ? Answer::Yes : Answer::No);
-            c.type(in[1], in[2], in[3], -1);
+            TypeText(c.entry().txtTitle, in[1]); // into the entry area as it starts
+            TypeText(c.entry().txtSource, in[2]);
+            TypeText(c.entry().rtxtWord, in[3]);
             for (const QString& option : in[4].split(u' '))
                 if (option.toInt() >= 0)
                     QTest::mouseClick(c.entry().famClass->option(option.toInt()), Qt::LeftButton);
