@@ -1,8 +1,6 @@
-// What POSIX alone has: file names that are bytes, glibc's encoder of the
-// code page to hold ours against, and files with owners, modes, links,
-// devices and FIFOs for a save to keep or refuse. Windows names are UTF-16,
-// and its own converter is held to the same bytes by test_model_issuefile's
-// table.
+// What POSIX alone has: file names that are bytes, and files with owners,
+// modes, links, devices and FIFOs for a save to keep or refuse. Windows
+// names are UTF-16.
 
 #include "model/errors.h"
 #include "model/filename.h"
@@ -22,7 +20,6 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <iconv.h>
 #include <optional>
 #include <pwd.h>
 #include <sys/file.h>
@@ -33,21 +30,6 @@
 using namespace brevix;
 
 namespace {
-
-// glibc's encoder, independent of ours; "?" where it has no bytes.
-QByteArray IconvCodePage936(char16_t unit)
-{
-    static const iconv_t cd = iconv_open("CP936", "UTF-16LE");
-    char in[2] = {char(unit & 0xFF), char(unit >> 8)};
-    char out[8];
-    char* inp = in;
-    char* outp = out;
-    size_t inLeft = 2, outLeft = sizeof out;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == size_t(-1))
-        return "?";
-    return QByteArray(out, qsizetype(sizeof out - outLeft));
-}
 
 using faults::FileBytes;
 using faults::FilesIn;
@@ -224,23 +206,6 @@ private slots:
             for (char& b : bytes)
                 b = char(1 + random.bounded(255));
             QCOMPARE(FileNameToBytes(FileNameFromBytes(bytes)), bytes);
-        }
-    }
-
-    // Nothing the code page lacks vanishes: compared with glibc's encoder over
-    // the whole BMP. Private-use characters differ on purpose: the Windows
-    // code page maps them to GBK's user-defined areas.
-    void everyCharacterOutsideTheCodePageBecomesAQuestionMark()
-    {
-        for (char32_t c = 1; c <= 0xFFFF; ++c) {
-            if ((c >= 0xD800 && c <= 0xDFFF) || (c >= 0xE000 && c <= 0xF8FF))
-                continue;
-            const char16_t unit = char16_t(c);
-            const QByteArray ours = ToCodePage936(QString(QChar(unit)));
-            if (ours != IconvCodePage936(unit))
-                QFAIL(qPrintable(QStringLiteral("U+%1: %2 against %3")
-                                     .arg(uint(c), 4, 16, QLatin1Char('0'))
-                                     .arg(QString::fromLatin1(ours.toHex()), QString::fromLatin1(IconvCodePage936(unit).toHex()))));
         }
     }
 };
