@@ -7,7 +7,7 @@ set -euo pipefail
 linux=$(cd "$1" && pwd)
 windows=$(cd "$2" && pwd)
 work=$(mktemp -d)
-export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 cleanup() {
   wineserver -k 2>/dev/null || true
   rm -rf "$work"

@@ -7,9 +7,12 @@
 set -euo pipefail
 setup=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 wine=/usr/lib/wine/wine64
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine would mirror the Start-menu entries and icons into this machine's own
+# menus (winemenubuilder); the host's data folder here shows it does not.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+export XDG_DATA_HOME=$work/host-data XDG_CONFIG_HOME=$work/host-config
 
 user=$WINEPREFIX/drive_c/users/$(id -un)
 programs="$user/AppData/Local/Programs/Brevix"
@@ -57,6 +60,7 @@ check "a silent uninstall ends well" timeout 120 $wine "$programs/uninstall.exe"
 snapshot "$work/after"
 check "the registry as before the install" diff "$work/before.reg" "$work/after.reg"
 check "the user's folders as before the install" diff "$work/before.files" "$work/after.files"
+check "nothing in this machine's own menus" test -z "$(find "$work/host-data" "$work/host-config" -type f 2>/dev/null)"
 if [ "$failures" -ne 0 ]; then
   diff "$work/before.reg" "$work/after.reg" || true
   diff "$work/before.files" "$work/after.files" || true

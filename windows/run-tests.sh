@@ -17,7 +17,7 @@ fi
 
 export WINEPREFIX=$build/wine
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 xvfb=
 cleanup() {
   wineserver -k 2>/dev/null || true
