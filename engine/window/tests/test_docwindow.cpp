@@ -168,50 +168,46 @@ private slots:
         QVERIFY(issue[1].width > 4.0 + 2 * 4.0 - 0.01); // two digits and the space after them
     }
 
-    void lineBreaking_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("alignment");
-        QTest::newRow("chinese punctuation") << QStringLiteral("中文标点符号").repeated(4) + QStringLiteral("，。") + QStringLiteral("后续文字").repeated(10) << 3;
-        // 29 characters fill a line of 14-point text: a full stop after them
-        // hangs, a closing bracket takes the last character with it.
-        QTest::newRow("hanging full stop") << QString(29, QChar(0x6C49)) + QStringLiteral("。") + QString(40, QChar(0x5B57)) << 3;
-        QTest::newRow("hanging, centred") << QString(29, QChar(0x6C49)) + QStringLiteral("，") + QString(40, QChar(0x5B57)) << 1;
-        QTest::newRow("closing bracket") << QString(29, QChar(0x6C49)) + QStringLiteral("）") + QString(40, QChar(0x5B57)) << 3;
-        QTest::newRow("latin words") << QStringLiteral("Internationalization and localization of documents ").repeated(6) << 0;
-        QTest::newRow("mixed centred") << QStringLiteral("新能源汽车 electric vehicles 产销两旺 ").repeated(8) << 1;
-        QTest::newRow("right") << QStringLiteral("右对齐的文字 ").repeated(12) << 2;
-    }
+    // Rows of data/line_breaking.txt: an alignment and a paragraph of
+    // 14-point text → the lines that break badly. 29 characters fill a line:
+    // a full stop or comma after them hangs, a closing bracket takes the last
+    // character with it ("hanging": the mark stays on the first line).
     void lineBreaking()
     {
-        QFETCH(QString, text);
-        QFETCH(int, alignment);
-        auto doc = NewDocument(text, 14, static_cast<engine::Alignment>(alignment));
-        FreshLayout layout(*doc);
-        const QRectF area = layout.textArea();
-        const QVector<LineBox> lines = layout.lines(0);
-        QVERIFY(lines.size() > 1);
-        const QString& t = doc->text();
-        if (QByteArray(QTest::currentDataTag()).startsWith("hanging"))
-            QCOMPARE(lines[0].end - lines[0].start, 30); // the mark stays on the first line
-        for (int i = 0; i < lines.size(); ++i) {
-            const LineBox& l = lines[i];
-            const QVector<Fragment> frags = layout.fragments(l);
-            // No line starts with closing punctuation or inside a Latin word.
-            QVERIFY(i == 0 || !QStringLiteral("，。、；：？！）").contains(t[l.start]));
-            QVERIFY(i == 0 || !(t[l.start - 1].isLetter() && t[l.start].isLetter() && t[l.start].unicode() < 0x80));
-            // The room left of the text and right of it: nothing overflows,
-            // but a comma or full stop may hang in the margin, one em.
-            const qreal before = frags.first().x - area.left();
-            qreal after = area.right() - (frags.last().x + frags.last().width);
-            if (after < -0.01 && QStringLiteral("，。、．,.").contains(t[frags.last().end - 1]))
-                after += 14;
-            // A justified paragraph's last line is not stretched: these all end short.
-            const bool aligned = alignment == 1   ? qAbs(before - after) < 0.5
-                                 : alignment == 2 ? qAbs(after) < 0.5
-                                                  : qAbs(before) < 0.01 && (alignment == 0 || (i == lines.size() - 1 ? after > 14 : qAbs(after) < 0.5));
-            QVERIFY2(before > -0.01 && after > -0.01 && aligned, qPrintable(QStringLiteral("line %1: %2 before, %3 after").arg(i).arg(before).arg(after)));
-        }
+        BREVIX_COMPARE_TRANSCRIPT("line_breaking.txt", [](const QString& row) {
+            static const QStringList alignments{"left", "centre", "right", "justify"};
+            const QStringList words = row.split(u' ');
+            const bool hanging = words[0] == "hanging";
+            const int alignment = int(alignments.indexOf(words[hanging]));
+            auto doc = NewDocument(words.mid(hanging + 1).join(u' '), 14, static_cast<engine::Alignment>(alignment));
+            FreshLayout layout(*doc);
+            const QRectF area = layout.textArea();
+            const QVector<LineBox> lines = layout.lines(0);
+            const QString& t = doc->text();
+            QStringList bad;
+            if (lines.size() < 2 || (hanging && lines[0].end - lines[0].start != 30))
+                bad << QString("the first line holds %1").arg(lines[0].end - lines[0].start);
+            for (int i = 0; i < lines.size(); ++i) {
+                const LineBox& l = lines[i];
+                const QVector<Fragment> frags = layout.fragments(l);
+                // No line starts with closing punctuation or inside a Latin word.
+                if (i > 0 && (QStringLiteral("，。、；：？！）").contains(t[l.start]) || (t[l.start - 1].isLetter() && t[l.start].isLetter() && t[l.start].unicode() < 0x80)))
+                    bad << QString("line %1 starts with %2").arg(i).arg(t[l.start]);
+                // The room left of the text and right of it: nothing overflows,
+                // but a comma or full stop may hang in the margin, one em.
+                const qreal before = frags.first().x - area.left();
+                qreal after = area.right() - (frags.last().x + frags.last().width);
+                if (after < -0.01 && QStringLiteral("，。、．,.").contains(t[frags.last().end - 1]))
+                    after += 14;
+                // A justified paragraph's last line is not stretched: these all end short.
+                const bool aligned = alignment == 1   ? qAbs(before - after) < 0.5
+                                     : alignment == 2 ? qAbs(after) < 0.5
+                                                      : qAbs(before) < 0.01 && (alignment == 0 || (i == lines.size() - 1 ? after > 14 : qAbs(after) < 0.5));
+                if (before < -0.01 || after < -0.01 || !aligned)
+                    bad << QString("line %1: %2 before, %3 after").arg(i).arg(before).arg(after);
+            }
+            return bad.isEmpty() ? QString("every line in place") : bad.join("; ");
+        });
     }
 
     // Pages filled with lines of an exact height: a break keeps its
