@@ -17,6 +17,7 @@
 #include <QXmlStreamReader>
 
 #include <functional>
+#include <map>
 
 using namespace brevix;
 using namespace brevix::engine;
@@ -62,9 +63,6 @@ std::pair<std::shared_ptr<Document>, std::shared_ptr<Range>> DocWith(const QStri
 // Text with marks shown as '|' and page breaks as '^', for readable comparisons.
 QString Shown(const Document& doc) { return QString(doc.text()).replace(u'\r', u'|').replace(u'\f', u'^'); }
 
-std::pair<int, int> Span(const Range& r) { return {r.start(), r.end()}; }
-
-
 // A part one tag a line; document.xml one paragraph's properties, one run
 // a line, for diffs a reader can follow.
 QStringList Lines(const QByteArray& part)
@@ -78,6 +76,79 @@ QStringList Lines(const QByteArray& part)
     return xml.split(u'\n');
 }
 
+// A document edited as a script says, operations split by "; ": "new NAME
+// FROM TO" (positions; "end" is the document's length, "end-1" one less),
+// "copy NAME FROM", "select FROM TO", "pagenumbers"; else the range NAME
+// and what it does: "insert TEXT", "collapse", "pagebreak", "start P", "end
+// P", or a setting and its value. The ranges by name, in the order made, and
+// what failed.
+struct Edited {
+    explicit Edited(const QString& script)
+    {
+        const auto at = [this](const QString& p) { return p.startsWith(u'e') ? doc->length() - p.mid(4).toInt() : p.toInt(); };
+        for (const QString& op : script.split(QStringLiteral("; "))) {
+            const QStringList w = op.split(u' ');
+            const QString value = op.section(u' ', 2);
+            const float number = value.toFloat();
+            try {
+                if (w[0] == u"new" || w[0] == u"copy")
+                    ranges << std::pair{w[1], w[0] == u"new" ? doc->range(at(w[2]), at(w[3])) : std::make_shared<Range>(*named(w[2]))};
+                else if (w[0] == u"select")
+                    doc->select(at(w[1]), at(w[2]));
+                else if (w[0] == u"pagenumbers")
+                    doc->setPageNumbers({true, Alignment::Center});
+                else
+                    apply(*named(w[0]), w[1], value, number, at);
+            } catch (const RuntimeError& e) {
+                errors << op + QStringLiteral(": error ") + QString::number(e.number());
+            }
+        }
+    }
+    std::shared_ptr<Range> named(const QString& name) const
+    {
+        return std::find_if(ranges.begin(), ranges.end(), [&](const auto& r) { return r.first == name; })->second;
+    }
+    template <class At> static void apply(Range& r, const QString& verb, const QString& value, float number, const At& at)
+    {
+        static const QStringList alignments{QStringLiteral("left"), QStringLiteral("centre"), QStringLiteral("right"), QStringLiteral("justify")};
+        static const QStringList rules{QStringLiteral("single"), QStringLiteral("1.5"), QStringLiteral("double"), QString(), QStringLiteral("exactly")};
+        const std::map<QString, std::function<void()>> verbs{
+            {QStringLiteral("insert"), [&] { r.insertAfter(value); }}, {QStringLiteral("collapse"), [&] { r.collapse(true); }},
+            {QStringLiteral("pagebreak"), [&] { r.insertPageBreak(); }}, {QStringLiteral("start"), [&] { r.setStart(at(value)); }},
+            {QStringLiteral("end"), [&] { r.setEnd(at(value)); }}, {QStringLiteral("font"), [&] { r.setFontName(value); }},
+            {QStringLiteral("size"), [&] { r.setFontSize(number); }}, {QStringLiteral("bold"), [&] { r.setBold(number != 0); }},
+            {QStringLiteral("colour"), [&] { r.setColorIndex(int(number)); }}, {QStringLiteral("underline"), [&] { r.setUnderline(int(number)); }},
+            {QStringLiteral("align"), [&] { r.setAlignment(Alignment(alignments.indexOf(value))); }},
+            {QStringLiteral("spacing"), [&] { r.setLineSpacingRule(LineSpacingRule(rules.indexOf(value))); }},
+            {QStringLiteral("height"), [&] { r.setLineSpacing(number); }}, {QStringLiteral("firstindent"), [&] { r.setFirstLineIndent(number); }},
+            {QStringLiteral("leftindent"), [&] { r.setLeftIndent(number); }}, {QStringLiteral("borderstyle"), [&] { r.setBorderStyle(int(number)); }},
+            {QStringLiteral("borderwidth"), [&] { r.setBorderWidth(int(number)); }},
+            {QStringLiteral("bordercolour"), [&] { r.setBorderColorIndex(int(number)); }}};
+        verbs.at(verb)();
+    }
+    // The text; each run of characters (half-points, b for bold, a text
+    // border as [style.width.colour]) and each paragraph (alignment, border)
+    // as a letter; the ranges, the selection and the failures.
+    QString described() const
+    {
+        const auto border = [](const Border& b) { return b.visible() ? QStringLiteral("[%1.%2.%3]").arg(b.style).arg(b.width).arg(b.colorIndex) : QString(); };
+        QStringList runs, paragraphs, spans;
+        for (const CharRun& run : doc->charRuns(0, doc->length()))
+            runs << QString::number(run.format->halfPoints) + (run.format->bold ? QStringLiteral("b") : QString()) + border(run.format->border)
+                    + QStringLiteral("×") + QString::number(run.end - run.start);
+        for (int i = 0; i < doc->paragraphCount(); ++i)
+            paragraphs << QStringLiteral("LCRJ")[int(doc->paraFormat(i).alignment)] + border(doc->paraFormat(i).border);
+        for (const auto& [name, r] : ranges)
+            spans << QStringLiteral("%1 %2-%3").arg(name).arg(r->start()).arg(r->end());
+        return QStringLiteral("%1; runs %2; paragraphs %3; %4; selection %5-%6").arg(Shown(*doc), runs.join(u' '), paragraphs.join(u' '), spans.join(QStringLiteral(", ")))
+            .arg(doc->selection().start).arg(doc->selection().end) + (errors.isEmpty() ? QString() : QStringLiteral("; ") + errors.join(QStringLiteral("; ")));
+    }
+
+    std::shared_ptr<Document> doc = std::make_shared<Document>();
+    QList<std::pair<QString, std::shared_ptr<Range>>> ranges;
+    QStringList errors;
+};
+
 // Every attribute DOCX states. The East-Asian face of the body paragraph
 // is inherited from the blank mark (※ asks for it); the final paragraph was
 // split off the body paragraph before its border was set. One run per
@@ -85,56 +156,22 @@ QStringList Lines(const QByteArray& part)
 // the others. Markup escaped, a tab, a line break inside the paragraph, the
 // page break; control characters left out, a lone surrogate as U+FFFD. The
 // heading exactly 26 points apart, the body single-spaced again after a
-// height, the last paragraph one and a half lines apart: a line-counting
-// rule brings its own height. Page numbers centred in the footer.
+// height (a multiple of single lines), the last paragraph one and a half
+// lines apart: a line-counting rule brings its own height. Page numbers
+// centred in the footer.
 std::shared_ptr<Document> EveryAttribute()
 {
-    auto doc = std::make_shared<Document>();
-    auto r = doc->range(0, 0);
-    r->insertAfter(QStringLiteral("宏观动向"));
-    r->setFontName(QStringLiteral("隶书"));
-    r->setFontSize(14);
-    r->setBold(true);
-    r->setColorIndex(2);
-    r->setBorderStyle(7);
-    r->setBorderColorIndex(12);
-    r->setAlignment(Alignment::Left);
-    r->insertAfter(QStringLiteral("\r"));
-    r->setLineSpacingRule(LineSpacingRule::Exactly);
-    r->setLineSpacing(26);
-    r->collapse(true);
-    r->insertAfter(QStringLiteral("※ 正文 Text"));
-    r->setFontName(QStringLiteral("Times New Roman"));
-    r->setColorIndex(12);
-    r->setUnderline(3);
-    r->setFirstLineIndent(-21.6f);
-    r->setLeftIndent(21.6f);
-    r->setAlignment(Alignment::Center);
-    r->setLineSpacing(30); // a multiple of single lines, then single again
-    r->setLineSpacingRule(LineSpacingRule::Single);
-    r->insertAfter(QStringLiteral("\r"));
-    doc->range(r->start(), r->end())->setBorderStyle(7); // the second paragraph with its mark
-
-    auto tail = doc->range(doc->length() - 1, doc->length() - 1);
-    for (bool bold : {false, true, false}) {
-        tail->collapse(true);
-        tail->insertAfter(QStringLiteral("abc"));
-        tail->setBold(bold);
-    }
-    for (int index : {0, 1, 2, 16}) {
-        tail->collapse(true);
-        tail->insertAfter(QStringLiteral("色"));
-        tail->setColorIndex(index);
-    }
-    tail->collapse(true);
-    tail->insertAfter(QStringLiteral("a<b>&\"c\" d\te\v"));
-    tail->insertAfter(QString(QChar(0x0001)) + QStringLiteral("x") + QChar(0xD800) + QStringLiteral("y😀"));
-    tail->collapse(true);
-    tail->insertPageBreak();
-    tail->insertAfter(QStringLiteral("\r"));
-    doc->range(doc->length(), doc->length())->setLineSpacingRule(LineSpacingRule::OnePointFive);
-    doc->setPageNumbers({true, Alignment::Center});
-    return doc;
+    return Edited(QStringLiteral("new r 0 0; r insert 宏观动向; r font 隶书; r size 14; r bold 1; r colour 2; r borderstyle 7; "
+                                 "r bordercolour 12; r align left; r insert \r; r spacing exactly; r height 26; r collapse; "
+                                 "r insert ※ 正文 Text; r font Times New Roman; r colour 12; r underline 3; r firstindent -21.6; "
+                                 "r leftindent 21.6; r align centre; r height 30; r spacing single; r insert \r; r borderstyle 7; "
+                                 "new tail end-1 end-1; tail collapse; tail insert abc; tail bold 0; tail collapse; tail insert abc; "
+                                 "tail bold 1; tail collapse; tail insert abc; tail bold 0; tail collapse; tail insert 色; tail colour 0; "
+                                 "tail collapse; tail insert 色; tail colour 1; tail collapse; tail insert 色; tail colour 2; tail collapse; "
+                                 "tail insert 色; tail colour 16; tail collapse; tail insert a<b>&\"c\" d\te\v")
+                  + QStringLiteral("; tail insert ") + QChar(0x0001) + QStringLiteral("x") + QChar(0xD800)
+                  + QStringLiteral("y😀; tail collapse; tail pagebreak; tail insert \r; new last end end; last spacing 1.5; pagenumbers"))
+        .doc;
 }
 
 } // namespace
@@ -249,36 +286,6 @@ private slots:
             return shown.join(QStringLiteral(", ")); // the application quits in cleanup()
         });
     }
-    // Ranges follow the edits made through others: text inserted before one
-    // moves it, inside it widens it, at an empty range's place moves it on.
-    // Text never goes past the final mark, whatever the range covers.
-    void rangesFollowEdits()
-    {
-        auto doc = DocWith(QStringLiteral("abcdef")).first;
-        auto before = doc->range(0, 2), endsAt = doc->range(1, 3), emptyAt = doc->range(3, 3), after = doc->range(4, 6);
-        Range around(*doc->range(1, 5)); // a copy follows as well
-        auto all = doc->content(), past = doc->range(7, 7); // over the final mark, after it
-        doc->select(3, 4);
-        doc->range(3, 3)->insertAfter(QStringLiteral("XY"));
-        all->insertAfter(QStringLiteral("g"));
-        past->insertAfter(QStringLiteral("h"));
-        auto nothing = doc->range(doc->length(), doc->length());
-        nothing->insertAfter(QString()); // inserting nothing moves nothing
-        before->insertPageBreak(); // at the range's end; the range then covers the break
-        QCOMPARE(Shown(*doc), QStringLiteral("ab^cXYdefgh|"));
-        QCOMPARE((QList{Span(*before), Span(*endsAt), Span(*emptyAt), Span(*after), Span(around), Span(*all), Span(*past), Span(*nothing)}),
-                 (QList<std::pair<int, int>>{{2, 3}, {1, 4}, {6, 6}, {7, 9}, {1, 8}, {0, 12}, {10, 11}, {12, 12}}));
-        QCOMPARE(doc->selection(), (Selection{6, 7}));
-
-        // A start past the end moves the end, an end before the start the start.
-        endsAt->setStart(doc->length());
-        QCOMPARE(Span(*endsAt), std::make_pair(12, 12));
-        endsAt->setEnd(2);
-        QCOMPARE(Span(*endsAt), std::make_pair(2, 2));
-        // (Positions outside the document: the backend tests check their error.)
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, doc->range(3, 2));
-    }
-
     // Rows of data/line_ends.txt: text inserted → the document (marks as
     // '|'), where each paragraph's mark lies, and how much the range covers.
     void lineEndsFold()
@@ -292,66 +299,25 @@ private slots:
         });
     }
 
-    // Text at the start of a paragraph takes the attributes of the character
-    // after it (the mark of an empty paragraph); elsewhere those before it,
-    // after a page break those of the break.
-    void insertedTextInheritsAttributes()
-    {
-        auto [doc, r] = DocWith(QStringLiteral("Head\r"));
-        r->setFontSize(20);
-        r->collapse(true);
-        r->insertAfter(QStringLiteral("body")); // from the final mark, which no setting covered
-        r->setBold(true);
-        doc->range(2, 2)->insertAfter(QStringLiteral("x"));
-        doc->range(0, 0)->insertAfter(QStringLiteral("y"));
-        auto end = doc->range(doc->length() - 1, doc->length() - 1);
-        end->setFontSize(12); // empty: changes nothing
-        end->insertPageBreak();
-        end->collapse(true);
-        end->insertAfter(QStringLiteral("z"));
-        QCOMPARE(Shown(*doc), QStringLiteral("yHexad|body^z|"));
-        QString runs; // half-points (b: bold) × characters
-        for (const CharRun& run : doc->charRuns(0, doc->length()))
-            runs += QString::number(run.format->halfPoints) + (run.format->bold ? QStringLiteral("b×") : QStringLiteral("×")) + QString::number(run.end - run.start) + u' ';
-        QCOMPARE(runs, QStringLiteral("40×7 21b×6 21×1 "));
-    }
-
-    // Which paragraphs of "aa|bb|cc|" (marks at 2, 5 and 8) a paragraph
-    // setting reaches, as rows of data/paragraph_reach.txt: the range's start
-    // and end → one letter a paragraph, x where it was reached. Empty ranges
-    // inside a paragraph, at its start, on a mark and at the document's end;
+    // Rows of data/edits.txt: an edit script (see Edited) → the document,
+    // its runs and paragraphs, the ranges and what failed.
+    // Ranges follow the edits made through others: text inserted before one
+    // moves it, inside it widens it, at an empty range's place moves it on;
+    // a copy follows as well. Text never goes past the final mark, whatever
+    // the range covers. A start past the end moves the end, an end before
+    // the start the start. Text at the start of a paragraph takes the
+    // attributes of the character after it (the mark of an empty paragraph);
+    // elsewhere those before it, after a page break those of the break.
+    // Which paragraphs of "aa|bb|cc|" a paragraph setting reaches: empty
+    // ranges inside a paragraph, at its start, on a mark and at the end;
     // ranges ending just after a mark or one past it, over two, over a mark
-    // only, over the whole document.
-    void paragraphReach()
+    // only, over the whole document. A border goes to the text when the
+    // range holds no paragraph mark, else to its paragraphs (an empty range:
+    // its paragraph); width or colour alone turn a single line on, a style
+    // keeps the width; style none removes the border.
+    void edits()
     {
-        BREVIX_COMPARE_TRANSCRIPT("paragraph_reach.txt", [](const QString& row) {
-            auto doc = DocWith(QStringLiteral("aa\rbb\rcc")).first;
-            doc->range(row.section(u' ', 0, 0).toInt(), row.section(u' ', 1, 1).toInt())->setAlignment(Alignment::Right);
-            QString reached;
-            for (int i = 0; i < doc->paragraphCount(); ++i)
-                reached += doc->paraFormat(i).alignment == Alignment::Right ? u'x' : u'.';
-            return reached;
-        });
-    }
-
-    // A border goes to the text when the range holds no paragraph mark, else
-    // to its paragraphs (an empty range: its paragraph). Width or colour
-    // alone turn a single line on, a style keeps the width; style none
-    // removes the border.
-    void bordersGoToTextOrParagraphs()
-    {
-        auto doc = DocWith(QStringLiteral("宏观动向\rnext")).first;
-        auto head = doc->range(0, 4), next = doc->range(5, 9);
-        head->setBorderWidth(12);
-        head->setBorderStyle(7);
-        head->setBorderColorIndex(12);
-        doc->range(0, 5)->setBorderStyle(1);
-        doc->range(7, 7)->setBorderColorIndex(6);
-        next->setBorderWidth(8);
-        QCOMPARE((QList{doc->charFormatAt(0).border, doc->paraFormat(0).border, doc->paraFormat(1).border, doc->charFormatAt(5).border}),
-                 (QList<Border>{{7, 12, 12}, {1, 4, 0}, {1, 4, 6}, {1, 8, 0}}));
-        next->setBorderStyle(0);
-        QVERIFY(!doc->charFormatAt(5).border.visible());
+        BREVIX_COMPARE_TRANSCRIPT("edits.txt", [](const QString& script) { return Edited(script).described(); });
     }
 
     // Settings over a growing range, as the contents page makes them, keep
