@@ -51,15 +51,6 @@ void Press(Application& app, const QString& s)
 }
 
 
-// A new document holding text, and the range over it.
-std::pair<std::shared_ptr<Document>, std::shared_ptr<Range>> DocWith(const QString& text)
-{
-    auto doc = std::make_shared<Document>();
-    auto r = doc->range(0, 0);
-    r->insertAfter(text);
-    return {doc, r};
-}
-
 // Text with marks shown as '|' and page breaks as '^', for readable comparisons.
 QString Shown(const Document& doc) { return QString(doc.text()).replace(u'\r', u'|').replace(u'\f', u'^'); }
 
@@ -78,7 +69,7 @@ QStringList Lines(const QByteArray& part)
 
 // A document edited as a script says, operations split by "; ": "new NAME
 // FROM TO" (positions; "end" is the document's length, "end-1" one less),
-// "copy NAME FROM", "select FROM TO", "pagenumbers"; else the range NAME
+// "copy NAME FROM", "select FROM TO", "pagenumbers", "saved"; else the range NAME
 // and what it does: "insert TEXT", "collapse", "pagebreak", "start P", "end
 // P", or a setting and its value. The ranges by name, in the order made, and
 // what failed.
@@ -87,6 +78,7 @@ struct Edited {
     {
         const auto at = [this](const QString& p) { return p.startsWith(u'e') ? doc->length() - p.mid(4).toInt() : p.toInt(); };
         for (const QString& op : script.split(QStringLiteral("; "))) {
+            const auto revision = doc->revision();
             const QStringList w = op.split(u' ');
             const QString value = op.section(u' ', 2);
             const float number = value.toFloat();
@@ -97,11 +89,14 @@ struct Edited {
                     doc->select(at(w[1]), at(w[2]));
                 else if (w[0] == u"pagenumbers")
                     doc->setPageNumbers({true, Alignment::Center});
+                else if (w[0] == u"saved")
+                    doc->setSaved();
                 else
                     apply(*named(w[0]), w[1], value, number, at);
             } catch (const RuntimeError& e) {
                 errors << op + QStringLiteral(": error ") + QString::number(e.number());
             }
+            trace += QString(doc->revision() > revision ? u'+' : u'=') + (doc->isModified() ? u'm' : u'-') + u' ';
         }
     }
     std::shared_ptr<Range> named(const QString& name) const
@@ -141,12 +136,13 @@ struct Edited {
         for (const auto& [name, r] : ranges)
             spans << QStringLiteral("%1 %2-%3").arg(name).arg(r->start()).arg(r->end());
         return QStringLiteral("%1; runs %2; paragraphs %3; %4; selection %5-%6").arg(Shown(*doc), runs.join(u' '), paragraphs.join(u' '), spans.join(QStringLiteral(", ")))
-            .arg(doc->selection().start).arg(doc->selection().end) + (errors.isEmpty() ? QString() : QStringLiteral("; ") + errors.join(QStringLiteral("; ")));
+            .arg(doc->selection().start).arg(doc->selection().end) + QStringLiteral("; changes ") + trace.trimmed() + (errors.isEmpty() ? QString() : QStringLiteral("; ") + errors.join(QStringLiteral("; ")));
     }
 
     std::shared_ptr<Document> doc = std::make_shared<Document>();
     QList<std::pair<QString, std::shared_ptr<Range>>> ranges;
     QStringList errors;
+    QString trace; // per operation: the revision went up (+) or not (=), modified (m) or not (-)
 };
 
 // Every attribute DOCX states. The East-Asian face of the body paragraph
@@ -236,25 +232,6 @@ private slots:
         QCOMPARE(other->keyboardState().mode, KeyboardState::Mode::Idle);
     }
 
-    // The revision counts every change the window must show; "modified",
-    // only changes of the content since the last save.
-    void revisionAndModified()
-    {
-        auto doc = Application::create()->addDocument();
-        auto r = doc->range(0, 0);
-        // Per step (nothing, insert, save, a bold already off, select all,
-        // bold): the revision went up (+) or not (=), modified (m) or not (-).
-        QString trace;
-        for (const auto& step : std::initializer_list<std::function<void()>>{
-                 [] {}, [&] { r->insertAfter(QStringLiteral("a")); }, [&] { doc->setSaved(); },
-                 [&] { r->setBold(false); }, [&] { doc->selectAll(); }, [&] { r->setBold(true); }}) {
-            const auto before = doc->revision();
-            step();
-            trace += QString(doc->revision() > before ? u'+' : u'=') + (doc->isModified() ? u'm' : u'-') + u' ';
-        }
-        QCOMPARE(trace, QStringLiteral("=- +m =- =- +- +m "));
-    }
-
     // The font and page-number dialogs reached by keys, as rows of
     // data/keyboard.txt: with all or the first N characters of a text in
     // Arial selected, the keys → the Latin/East-Asian faces of each run of
@@ -286,21 +263,12 @@ private slots:
             return shown.join(QStringLiteral(", ")); // the application quits in cleanup()
         });
     }
-    // Rows of data/line_ends.txt: text inserted → the document (marks as
-    // '|'), where each paragraph's mark lies, and how much the range covers.
-    void lineEndsFold()
-    {
-        BREVIX_COMPARE_TRANSCRIPT("line_ends.txt", [](const QString& inserted) {
-            auto [doc, r] = DocWith(inserted);
-            QString out = Shown(*doc) + QStringLiteral(", marks at");
-            for (int i = 0; i < doc->paragraphCount(); ++i)
-                out += u' ' + QString::number(doc->paragraph(i).markPosition);
-            return out + QStringLiteral(", range %1 long").arg(r->end() - r->start());
-        });
-    }
-
     // Rows of data/edits.txt: an edit script (see Edited) → the document,
-    // its runs and paragraphs, the ranges and what failed.
+    // its runs and paragraphs, the ranges, how each step changed it and what
+    // failed. Inserted line ends of any kind fold into paragraph marks, and
+    // the range covers what they became. The revision counts every change
+    // the window must show; "modified", only changes of the content since
+    // the last save.
     // Ranges follow the edits made through others: text inserted before one
     // moves it, inside it widens it, at an empty range's place moves it on;
     // a copy follows as well. Text never goes past the final mark, whatever
@@ -326,7 +294,8 @@ private slots:
     // Latin font only.
     void runsStayMergedOverGrowingRanges()
     {
-        auto [doc, r] = DocWith(QString());
+        auto doc = std::make_shared<Document>();
+        auto r = doc->range(0, 0);
         for (int i = 0; i < 2000; ++i) {
             r->insertAfter(QStringLiteral("    标题") + QString::number(i));
             r->setFontName(QStringLiteral("楷体_GB2312"));
