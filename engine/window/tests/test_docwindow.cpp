@@ -10,6 +10,7 @@
 #include "editions/headless.h"
 #include "engine/application.h"
 #include "engine/docx.h"
+#include "engine/tests/edit_script.h"
 #include "engine/tests/golden.h"
 #include "engine/tests/zip_parts.h"
 #include "engine/window/docwindow.h"
@@ -39,23 +40,11 @@ using namespace brevix::docwindow::testing;
 
 namespace {
 
-// A new document; with text, that text in 宋体 of the given size,
-// alignment and line spacing (in points, if any).
-std::shared_ptr<engine::Document> NewDocument(const QString& text = {}, float size = 0, engine::Alignment alignment = {},
-                                              engine::LineSpacingRule rule = {}, float spacing = 0)
+// A new document of text in 宋体, and the settings of an edit script
+// ("size 14; align left"). Of no application, it gets no window.
+std::shared_ptr<engine::Document> NewDocument(const QString& text, const QString& settings)
 {
-    auto doc = std::make_shared<engine::Document>(); // of no application: it gets no window
-    if (!text.isEmpty()) {
-        auto range = doc->range(0, 0);
-        range->insertAfter(text);
-        range->setFontName(QStringLiteral("宋体"));
-        range->setFontSize(size);
-        range->setAlignment(alignment);
-        range->setLineSpacingRule(rule);
-        if (spacing > 0)
-            range->setLineSpacing(spacing);
-    }
-    return doc;
+    return brevix::testing::Edited("new r 0 0; r insert " + text + "; r font 宋体; r " + QString(settings).replace("; ", "; r ")).doc;
 }
 
 // The line and the fragment that hold a position.
@@ -175,11 +164,10 @@ private slots:
     void lineBreaking()
     {
         BREVIX_COMPARE_TRANSCRIPT("line_breaking.txt", [](const QString& row) {
-            static const QStringList alignments{"left", "centre", "right", "justify"};
             const QStringList words = row.split(u' ');
             const bool hanging = words[0] == "hanging";
-            const int alignment = int(alignments.indexOf(words[hanging]));
-            auto doc = NewDocument(words.mid(hanging + 1).join(u' '), 14, static_cast<engine::Alignment>(alignment));
+            auto doc = NewDocument(words.mid(hanging + 1).join(u' '), "size 14; align " + words[hanging]);
+            const int alignment = int(doc->paraFormat(0).alignment);
             FreshLayout layout(*doc);
             const QRectF area = layout.textArea();
             const QVector<LineBox> lines = layout.lines(0);
@@ -217,8 +205,8 @@ private slots:
     // (a height given with single spacing makes one), or exact.
     void lineSpacingAndPagination()
     {
-        auto doc = NewDocument(QStringLiteral("第一页\f\r") + QStringLiteral("行\r").repeated(10) + QStringLiteral("前\f后\f"), 12,
-                               engine::Alignment::Left, engine::LineSpacingRule::Exactly, 100);
+        auto doc = NewDocument(QStringLiteral("第一页\f\r") + QStringLiteral("行\r").repeated(10) + QStringLiteral("前\f后\f"),
+                               "size 12; align left; spacing exactly; height 100");
         FreshLayout layout(*doc);
         // Six lines of 100 points fill a page (697.9 points tall).
         QList<int> lines;
@@ -251,7 +239,7 @@ private slots:
         static const QRegularExpression run(QStringLiteral("<w:r><w:rPr>(.*?)</w:rPr><w:t[^>]*>(.*?)</w:t></w:r>"));
         for (const char32_t c : engine::HintedPunctuation) {
             const QString mark = QString::fromUcs4(&c, 1);
-            auto doc = NewDocument(QStringLiteral("A") + mark + QStringLiteral("é") + mark, 12, engine::Alignment::Left);
+            auto doc = NewDocument(QStringLiteral("A") + mark + QStringLiteral("é") + mark, "size 12; align left");
             FreshLayout layout(*doc);
             QStringList drawn, runs; // "+" before East-Asian or hinted text
             for (const Fragment& f : layout.fragments(layout.lines(0).first()))
@@ -267,7 +255,7 @@ private slots:
     // order of updates, the pages are those of a fresh layout.
     void incrementalUpdatesMatchAFreshLayout()
     {
-        auto doc = NewDocument();
+        auto doc = std::make_shared<engine::Document>();
         FreshLayout layout(*doc);
         auto range = doc->range(0, 0);
         for (const Article& a : SampleArticles(40)) {
