@@ -58,6 +58,12 @@ QList<pid_t> OfficeProcesses(const QString& profile)
     return pids;
 }
 
+void SignalAll(const QList<pid_t>& pids, int signal)
+{
+    for (const pid_t pid : pids)
+        kill(pid, signal);
+}
+
 // Another user holding a pipe's name: nobody's socket at its path, reading
 // whatever comes, listening without ever accepting, or bound with nobody
 // behind it. It reports every byte it reads.
@@ -275,21 +281,14 @@ private slots:
         WriterBackend writer(options);
         Brevix2003Edition().outputIssueToWord(writer, {}, Texts, YieldFn()); // the office is up
         const QList<pid_t> office = OfficeProcesses(options.profileUrl);
-        const auto stop = [&] {
-            for (const pid_t pid : office)
-                kill(pid, SIGSTOP);
-        };
         int examined = 0;
         const YieldFn stopping = [&] {
             if (++examined == stopAt)
-                stop();
+                SignalAll(office, SIGSTOP);
         };
         if (stopAt == 0)
-            stop();
-        const auto resume = [&] {
-            for (const pid_t pid : office)
-                kill(pid, SIGCONT);
-        };
+            SignalAll(office, SIGSTOP);
+        const auto resume = [&] { SignalAll(office, SIGCONT); };
         // Should the limit not hold, the office goes on after a while and the check below fails.
         std::jthread late([&](std::stop_token cancelled) {
             std::mutex mutex;
@@ -357,8 +356,7 @@ private slots:
         // The office stops answering: one line, a failed run, nothing left.
         QProcess* stalled = start(typeset(large, out("stalled.docx")));
         waitForOffice();
-        for (const pid_t pid : OfficeProcesses("file://" + officeRoot()))
-            kill(pid, SIGSTOP);
+        SignalAll(OfficeProcesses("file://" + officeRoot()), SIGSTOP);
         const Run failed = finish(stalled);
         QCOMPARE(failed.code, 1);
         QVERIFY2(failed.err.endsWith(": 自动化错误\n") && failed.err.count('\n') == 1, qPrintable(failed.err));
