@@ -17,12 +17,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <atomic>
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
 #include <thread>
-#include <fcntl.h>
 #include <optional>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -66,15 +67,12 @@ void SignalAll(const QList<pid_t>& pids, int signal)
 
 // Another user holding a pipe's name: nobody's socket at its path, reading
 // whatever comes, listening without ever accepting, or bound with nobody
-// behind it. It reports every byte it reads.
+// behind it. It counts every byte it reads where this process sees it.
 class Squatter {
 public:
     enum Mode { Reads, Silent, Dead };
     Squatter(const QString& pipeName, Mode mode) : path_(PipePath(pipeName))
     {
-        int report[2];
-        if (pipe2(report, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::copy(path_.begin(), path_.end(), address.sun_path);
@@ -86,20 +84,12 @@ public:
             if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || mode == Dead)
                 _exit(0);
             listen(s, 1);
-            for (qint64 total = 0; mode == Reads;) {
-                const int c = accept(s, nullptr, nullptr);
-                char buffer[4096];
-                for (ssize_t n; c >= 0 && (n = read(c, buffer, sizeof buffer)) > 0;) {
-                    total += n;
-                    if (write(report[1], &total, sizeof total) < 0)
-                        _exit(1);
-                }
-            }
+            for (char buffer[4096]; mode == Reads;)
+                for (ssize_t n, c = accept(s, nullptr, nullptr); c >= 0 && (n = read(int(c), buffer, sizeof buffer)) > 0;)
+                    *read_ += n;
             for (;;)
                 pause();
         }
-        close(report[1]);
-        report_ = report[0];
         QTRY_VERIFY_WITH_TIMEOUT(PipeHolderOf(pipeName) == PipeHolder::Other, 5000);
     }
     ~Squatter()
@@ -109,20 +99,16 @@ public:
             waitpid(pid_, nullptr, 0);
         }
         unlink(path_.constData());
-        close(report_);
+        munmap(read_, sizeof *read_);
     }
-    qint64 bytesRead()
-    {
-        qint64 total = 0;
-        for (qint64 last; read(report_, &last, sizeof last) == sizeof last;)
-            total = last;
-        return total;
-    }
+    qint64 bytesRead() const { return *read_; }
 
 private:
     QByteArray path_;
     pid_t pid_ = -1;
-    int report_ = -1;
+    // Shared with the child, which keeps it up to date.
+    std::atomic<qint64>* read_ = new (mmap(nullptr, sizeof(std::atomic<qint64>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0))
+        std::atomic<qint64>(0);
 };
 
 // What a run of the program printed and how it ended.
