@@ -211,6 +211,21 @@ inline QVector<Article> EveryCategory()
             Make("际一", "国际行业", " 国际 "), Make("尾空格", "宏观动向 "), Make(" 宏二 ", "宏观动向")};
 }
 
+// A row of an obtaining transcript: whether a word processor is running
+// and whether one can be created → the run's error number and its calls up
+// to the first setting.
+inline std::function<QString(const QString&)> ObtainingRow(const BulletinFn& bulletin)
+{
+    return [bulletin](const QString& row) {
+        FakeBackend backend;
+        backend.running = !row.contains("not running");
+        backend.canCreate = !row.contains("not creatable");
+        const int error = Run(backend, bulletin, EveryCategory());
+        const qsizetype first = backend.log.calls.indexOf("Alignment=1");
+        return QString::number(error) + ": " + backend.log.calls.mid(0, first < 0 ? -1 : first + 1).join(", ");
+    };
+}
+
 // A row of a contents transcript: a title's length → the run's error and
 // the contents entry under 宏观动向 (whether the run ended with it).
 inline std::function<QString(const QString&)> ContentsEntryRow(const BulletinFn& bulletin)

@@ -29,17 +29,7 @@ private slots:
     // whether one can be created → the run's error number and its calls up
     // to the first setting. Attaches first, but the created one wins;
     // nothing obtained: one error, 429. Centred from the start.
-    void obtaining()
-    {
-        BREVIX_COMPARE_TRANSCRIPT("obtaining.txt", [](const QString& row) {
-            FakeBackend backend;
-            backend.running = !row.contains("not running");
-            backend.canCreate = !row.contains("not creatable");
-            const int error = Run(backend, Current, EveryCategory());
-            const qsizetype first = backend.log.calls.indexOf("Alignment=1");
-            return QString::number(error) + ": " + backend.log.calls.mid(0, first < 0 ? -1 : first + 1).join(", ");
-        });
-    }
+    void obtaining() { BREVIX_COMPARE_TRANSCRIPT("obtaining.txt", ObtainingRow(Current)); }
 
     // Five section scans yield per article, after the contents page (two
     // scans and the industry group) only refreshed. The window deletes and
