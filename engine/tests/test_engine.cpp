@@ -6,6 +6,7 @@
 #include "engine/application.h"
 #include "engine/docx.h"
 #include "engine/failures.h"
+#include "engine/tests/edit_script.h"
 #include "engine/tests/golden.h"
 #include "engine/tests/zip_parts.h"
 #include "model/errors.h"
@@ -20,6 +21,7 @@
 
 using namespace brevix;
 using namespace brevix::engine;
+using brevix::testing::Edited;
 
 namespace {
 
@@ -50,21 +52,6 @@ void Press(Application& app, const QString& s)
 }
 
 
-// A new document holding text, and the range over it.
-std::pair<std::shared_ptr<Document>, std::shared_ptr<Range>> DocWith(const QString& text)
-{
-    auto doc = std::make_shared<Document>();
-    auto r = doc->range(0, 0);
-    r->insertAfter(text);
-    return {doc, r};
-}
-
-// Text with marks shown as '|' and page breaks as '^', for readable comparisons.
-QString Shown(const Document& doc) { return QString(doc.text()).replace(u'\r', u'|').replace(u'\f', u'^'); }
-
-std::pair<int, int> Span(const Range& r) { return {r.start(), r.end()}; }
-
-
 // A part one tag a line; document.xml one paragraph's properties, one run
 // a line, for diffs a reader can follow.
 QStringList Lines(const QByteArray& part)
@@ -85,56 +72,22 @@ QStringList Lines(const QByteArray& part)
 // the others. Markup escaped, a tab, a line break inside the paragraph, the
 // page break; control characters left out, a lone surrogate as U+FFFD. The
 // heading exactly 26 points apart, the body single-spaced again after a
-// height, the last paragraph one and a half lines apart: a line-counting
-// rule brings its own height. Page numbers centred in the footer.
+// height (a multiple of single lines), the last paragraph one and a half
+// lines apart: a line-counting rule brings its own height. Page numbers
+// centred in the footer.
 std::shared_ptr<Document> EveryAttribute()
 {
-    auto doc = std::make_shared<Document>();
-    auto r = doc->range(0, 0);
-    r->insertAfter(QStringLiteral("宏观动向"));
-    r->setFontName(QStringLiteral("隶书"));
-    r->setFontSize(14);
-    r->setBold(true);
-    r->setColorIndex(2);
-    r->setBorderStyle(7);
-    r->setBorderColorIndex(12);
-    r->setAlignment(Alignment::Left);
-    r->insertAfter(QStringLiteral("\r"));
-    r->setLineSpacingRule(LineSpacingRule::Exactly);
-    r->setLineSpacing(26);
-    r->collapse(true);
-    r->insertAfter(QStringLiteral("※ 正文 Text"));
-    r->setFontName(QStringLiteral("Times New Roman"));
-    r->setColorIndex(12);
-    r->setUnderline(3);
-    r->setFirstLineIndent(-21.6f);
-    r->setLeftIndent(21.6f);
-    r->setAlignment(Alignment::Center);
-    r->setLineSpacing(30); // a multiple of single lines, then single again
-    r->setLineSpacingRule(LineSpacingRule::Single);
-    r->insertAfter(QStringLiteral("\r"));
-    doc->range(r->start(), r->end())->setBorderStyle(7); // the second paragraph with its mark
-
-    auto tail = doc->range(doc->length() - 1, doc->length() - 1);
-    for (bool bold : {false, true, false}) {
-        tail->collapse(true);
-        tail->insertAfter(QStringLiteral("abc"));
-        tail->setBold(bold);
-    }
-    for (int index : {0, 1, 2, 16}) {
-        tail->collapse(true);
-        tail->insertAfter(QStringLiteral("色"));
-        tail->setColorIndex(index);
-    }
-    tail->collapse(true);
-    tail->insertAfter(QStringLiteral("a<b>&\"c\" d\te\v"));
-    tail->insertAfter(QString(QChar(0x0001)) + QStringLiteral("x") + QChar(0xD800) + QStringLiteral("y😀"));
-    tail->collapse(true);
-    tail->insertPageBreak();
-    tail->insertAfter(QStringLiteral("\r"));
-    doc->range(doc->length(), doc->length())->setLineSpacingRule(LineSpacingRule::OnePointFive);
-    doc->setPageNumbers({true, Alignment::Center});
-    return doc;
+    return Edited(QStringLiteral("new r 0 0; r insert 宏观动向; r font 隶书; r size 14; r bold 1; r colour 2; r borderstyle 7; "
+                                 "r bordercolour 12; r align left; r insert \r; r spacing exactly; r height 26; r collapse; "
+                                 "r insert ※ 正文 Text; r font Times New Roman; r colour 12; r underline 3; r firstindent -21.6; "
+                                 "r leftindent 21.6; r align centre; r height 30; r spacing single; r insert \r; r borderstyle 7; "
+                                 "new tail end-1 end-1; tail collapse; tail insert abc; tail bold 0; tail collapse; tail insert abc; "
+                                 "tail bold 1; tail collapse; tail insert abc; tail bold 0; tail collapse; tail insert 色; tail colour 0; "
+                                 "tail collapse; tail insert 色; tail colour 1; tail collapse; tail insert 色; tail colour 2; tail collapse; "
+                                 "tail insert 色; tail colour 16; tail collapse; tail insert a<b>&\"c\" d\te\v")
+                  + QStringLiteral("; tail insert ") + QChar(0x0001) + QStringLiteral("x") + QChar(0xD800)
+                  + QStringLiteral("y😀; tail collapse; tail pagebreak; tail insert \r; new last end end; last spacing 1.5; pagenumbers"))
+        .doc;
 }
 
 } // namespace
@@ -199,25 +152,6 @@ private slots:
         QCOMPARE(other->keyboardState().mode, KeyboardState::Mode::Idle);
     }
 
-    // The revision counts every change the window must show; "modified",
-    // only changes of the content since the last save.
-    void revisionAndModified()
-    {
-        auto doc = Application::create()->addDocument();
-        auto r = doc->range(0, 0);
-        // Per step (nothing, insert, save, a bold already off, select all,
-        // bold): the revision went up (+) or not (=), modified (m) or not (-).
-        QString trace;
-        for (const auto& step : std::initializer_list<std::function<void()>>{
-                 [] {}, [&] { r->insertAfter(QStringLiteral("a")); }, [&] { doc->setSaved(); },
-                 [&] { r->setBold(false); }, [&] { doc->selectAll(); }, [&] { r->setBold(true); }}) {
-            const auto before = doc->revision();
-            step();
-            trace += QString(doc->revision() > before ? u'+' : u'=') + (doc->isModified() ? u'm' : u'-') + u' ';
-        }
-        QCOMPARE(trace, QStringLiteral("=- +m =- =- +- +m "));
-    }
-
     // The font and page-number dialogs reached by keys, as rows of
     // data/keyboard.txt: with all or the first N characters of a text in
     // Arial selected, the keys → the Latin/East-Asian faces of each run of
@@ -249,109 +183,29 @@ private slots:
             return shown.join(QStringLiteral(", ")); // the application quits in cleanup()
         });
     }
+    // Rows of data/edits.txt: an edit script (see Edited) → the document,
+    // its runs and paragraphs, the ranges, how each step changed it and what
+    // failed. Inserted line ends of any kind fold into paragraph marks, and
+    // the range covers what they became. The revision counts every change
+    // the window must show; "modified", only changes of the content since
+    // the last save.
     // Ranges follow the edits made through others: text inserted before one
-    // moves it, inside it widens it, at an empty range's place moves it on.
-    // Text never goes past the final mark, whatever the range covers.
-    void rangesFollowEdits()
-    {
-        auto doc = DocWith(QStringLiteral("abcdef")).first;
-        auto before = doc->range(0, 2), endsAt = doc->range(1, 3), emptyAt = doc->range(3, 3), after = doc->range(4, 6);
-        Range around(*doc->range(1, 5)); // a copy follows as well
-        auto all = doc->content(), past = doc->range(7, 7); // over the final mark, after it
-        doc->select(3, 4);
-        doc->range(3, 3)->insertAfter(QStringLiteral("XY"));
-        all->insertAfter(QStringLiteral("g"));
-        past->insertAfter(QStringLiteral("h"));
-        auto nothing = doc->range(doc->length(), doc->length());
-        nothing->insertAfter(QString()); // inserting nothing moves nothing
-        before->insertPageBreak(); // at the range's end; the range then covers the break
-        QCOMPARE(Shown(*doc), QStringLiteral("ab^cXYdefgh|"));
-        QCOMPARE((QList{Span(*before), Span(*endsAt), Span(*emptyAt), Span(*after), Span(around), Span(*all), Span(*past), Span(*nothing)}),
-                 (QList<std::pair<int, int>>{{2, 3}, {1, 4}, {6, 6}, {7, 9}, {1, 8}, {0, 12}, {10, 11}, {12, 12}}));
-        QCOMPARE(doc->selection(), (Selection{6, 7}));
-
-        // A start past the end moves the end, an end before the start the start.
-        endsAt->setStart(doc->length());
-        QCOMPARE(Span(*endsAt), std::make_pair(12, 12));
-        endsAt->setEnd(2);
-        QCOMPARE(Span(*endsAt), std::make_pair(2, 2));
-        // (Positions outside the document: the backend tests check their error.)
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, doc->range(3, 2));
-    }
-
-    // Rows of data/line_ends.txt: text inserted → the document (marks as
-    // '|'), where each paragraph's mark lies, and how much the range covers.
-    void lineEndsFold()
-    {
-        BREVIX_COMPARE_TRANSCRIPT("line_ends.txt", [](const QString& inserted) {
-            auto [doc, r] = DocWith(inserted);
-            QString out = Shown(*doc) + QStringLiteral(", marks at");
-            for (int i = 0; i < doc->paragraphCount(); ++i)
-                out += u' ' + QString::number(doc->paragraph(i).markPosition);
-            return out + QStringLiteral(", range %1 long").arg(r->end() - r->start());
-        });
-    }
-
-    // Text at the start of a paragraph takes the attributes of the character
-    // after it (the mark of an empty paragraph); elsewhere those before it,
-    // after a page break those of the break.
-    void insertedTextInheritsAttributes()
-    {
-        auto [doc, r] = DocWith(QStringLiteral("Head\r"));
-        r->setFontSize(20);
-        r->collapse(true);
-        r->insertAfter(QStringLiteral("body")); // from the final mark, which no setting covered
-        r->setBold(true);
-        doc->range(2, 2)->insertAfter(QStringLiteral("x"));
-        doc->range(0, 0)->insertAfter(QStringLiteral("y"));
-        auto end = doc->range(doc->length() - 1, doc->length() - 1);
-        end->setFontSize(12); // empty: changes nothing
-        end->insertPageBreak();
-        end->collapse(true);
-        end->insertAfter(QStringLiteral("z"));
-        QCOMPARE(Shown(*doc), QStringLiteral("yHexad|body^z|"));
-        QString runs; // half-points (b: bold) × characters
-        for (const CharRun& run : doc->charRuns(0, doc->length()))
-            runs += QString::number(run.format->halfPoints) + (run.format->bold ? QStringLiteral("b×") : QStringLiteral("×")) + QString::number(run.end - run.start) + u' ';
-        QCOMPARE(runs, QStringLiteral("40×7 21b×6 21×1 "));
-    }
-
-    // Which paragraphs of "aa|bb|cc|" (marks at 2, 5 and 8) a paragraph
-    // setting reaches, as rows of data/paragraph_reach.txt: the range's start
-    // and end → one letter a paragraph, x where it was reached. Empty ranges
-    // inside a paragraph, at its start, on a mark and at the document's end;
+    // moves it, inside it widens it, at an empty range's place moves it on;
+    // a copy follows as well. Text never goes past the final mark, whatever
+    // the range covers. A start past the end moves the end, an end before
+    // the start the start. Text at the start of a paragraph takes the
+    // attributes of the character after it (the mark of an empty paragraph);
+    // elsewhere those before it, after a page break those of the break.
+    // Which paragraphs of "aa|bb|cc|" a paragraph setting reaches: empty
+    // ranges inside a paragraph, at its start, on a mark and at the end;
     // ranges ending just after a mark or one past it, over two, over a mark
-    // only, over the whole document.
-    void paragraphReach()
+    // only, over the whole document. A border goes to the text when the
+    // range holds no paragraph mark, else to its paragraphs (an empty range:
+    // its paragraph); width or colour alone turn a single line on, a style
+    // keeps the width; style none removes the border.
+    void edits()
     {
-        BREVIX_COMPARE_TRANSCRIPT("paragraph_reach.txt", [](const QString& row) {
-            auto doc = DocWith(QStringLiteral("aa\rbb\rcc")).first;
-            doc->range(row.section(u' ', 0, 0).toInt(), row.section(u' ', 1, 1).toInt())->setAlignment(Alignment::Right);
-            QString reached;
-            for (int i = 0; i < doc->paragraphCount(); ++i)
-                reached += doc->paraFormat(i).alignment == Alignment::Right ? u'x' : u'.';
-            return reached;
-        });
-    }
-
-    // A border goes to the text when the range holds no paragraph mark, else
-    // to its paragraphs (an empty range: its paragraph). Width or colour
-    // alone turn a single line on, a style keeps the width; style none
-    // removes the border.
-    void bordersGoToTextOrParagraphs()
-    {
-        auto doc = DocWith(QStringLiteral("宏观动向\rnext")).first;
-        auto head = doc->range(0, 4), next = doc->range(5, 9);
-        head->setBorderWidth(12);
-        head->setBorderStyle(7);
-        head->setBorderColorIndex(12);
-        doc->range(0, 5)->setBorderStyle(1);
-        doc->range(7, 7)->setBorderColorIndex(6);
-        next->setBorderWidth(8);
-        QCOMPARE((QList{doc->charFormatAt(0).border, doc->paraFormat(0).border, doc->paraFormat(1).border, doc->charFormatAt(5).border}),
-                 (QList<Border>{{7, 12, 12}, {1, 4, 0}, {1, 4, 6}, {1, 8, 0}}));
-        next->setBorderStyle(0);
-        QVERIFY(!doc->charFormatAt(5).border.visible());
+        BREVIX_COMPARE_TRANSCRIPT("edits.txt", [](const QString& script) { return Edited(script).described(); });
     }
 
     // Settings over a growing range, as the contents page makes them, keep
@@ -360,7 +214,8 @@ private slots:
     // Latin font only.
     void runsStayMergedOverGrowingRanges()
     {
-        auto [doc, r] = DocWith(QString());
+        auto doc = std::make_shared<Document>();
+        auto r = doc->range(0, 0);
         for (int i = 0; i < 2000; ++i) {
             r->insertAfter(QStringLiteral("    标题") + QString::number(i));
             r->setFontName(QStringLiteral("楷体_GB2312"));

@@ -211,6 +211,37 @@ inline QVector<Article> EveryCategory()
             Make("际一", "国际行业", " 国际 "), Make("尾空格", "宏观动向 "), Make(" 宏二 ", "宏观动向")};
 }
 
+// A row of an obtaining transcript: whether a word processor is running
+// and whether one can be created → the run's error number and its calls up
+// to the first setting.
+inline std::function<QString(const QString&)> ObtainingRow(const BulletinFn& bulletin)
+{
+    return [bulletin](const QString& row) {
+        FakeBackend backend;
+        backend.running = !row.contains("not running");
+        backend.canCreate = !row.contains("not creatable");
+        const int error = Run(backend, bulletin, EveryCategory());
+        const qsizetype first = backend.log.calls.indexOf("Alignment=1");
+        return QString::number(error) + ": " + backend.log.calls.mid(0, first < 0 ? -1 : first + 1).join(", ");
+    };
+}
+
+// A row of a contents transcript: a title's length → the run's error and
+// the contents entry under 宏观动向 (whether the run ended with it).
+inline std::function<QString(const QString&)> ContentsEntryRow(const BulletinFn& bulletin)
+{
+    return [bulletin](const QString& length) {
+        const QString title(length.toInt(), u'标');
+        const Typeset run(bulletin, {Make(title, "宏观动向")});
+        const QStringList p = run.paragraphs();
+        const qsizetype at = p.indexOf("宏观动向") + 1;
+        const QString entry = p.value(at), rest = entry.mid(4 + title.size());
+        const QString shown = !entry.startsWith("    " + title) ? "«" + entry.left(10) + "»"
+            : rest == QString(rest.size(), u'-') ? QString("the title and %1 dashes").arg(rest.size()) : "other";
+        return (run.error.isEmpty() ? "no error" : run.error) + ", " + shown + (at == p.size() - 1 ? ", the last paragraph" : "");
+    };
+}
+
 // A run on every category while the window deletes the first article and
 // adds two at each yield, beside a run on the issue left alone.
 struct ChangingIssueRun {

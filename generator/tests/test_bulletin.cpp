@@ -29,17 +29,7 @@ private slots:
     // whether one can be created → the run's error number and its calls up
     // to the first setting. Attaches first, but the created one wins;
     // nothing obtained: one error, 429. Centred from the start.
-    void obtaining()
-    {
-        BREVIX_COMPARE_TRANSCRIPT("obtaining.txt", [](const QString& row) {
-            FakeBackend backend;
-            backend.running = !row.contains("not running");
-            backend.canCreate = !row.contains("not creatable");
-            const int error = Run(backend, Current, EveryCategory());
-            const qsizetype first = backend.log.calls.indexOf("Alignment=1");
-            return QString::number(error) + ": " + backend.log.calls.mid(0, first < 0 ? -1 : first + 1).join(", ");
-        });
-    }
+    void obtaining() { BREVIX_COMPARE_TRANSCRIPT("obtaining.txt", ObtainingRow(Current)); }
 
     // Five section scans yield per article, after the contents page (two
     // scans and the industry group) only refreshed. The window deletes and
@@ -103,17 +93,9 @@ private slots:
         BREVIX_COMPARE_GOLDEN("current_bulletin.txt", run.formats());
     }
 
-    // 80 - 3L dashes in 16-bit arithmetic: an overflowing fill is skipped.
-    void contentsEntries()
-    {
-        for (const auto& [length, dashes] : QList<std::pair<int, int>>{{0, 80}, {26, 2}, {27, 0}, {10920, 0}, {40000, 0}}) {
-            const QString title(length, u'标');
-            const Typeset run(Current, {Make(title, "宏观动向")});
-            const QStringList p = run.paragraphs();
-            QCOMPARE(run.error, QString());
-            QCOMPARE(p.value(p.indexOf("宏观动向") + 1), "    " + title + QString(dashes, u'-'));
-        }
-    }
+    // Rows of data/contents_entries.txt: 80 - 3L dashes in 16-bit
+    // arithmetic; an overflowing fill is skipped.
+    void contentsEntries() { BREVIX_COMPARE_TRANSCRIPT("contents_entries.txt", ContentsEntryRow(Current)); }
 };
 
 QTEST_GUILESS_MAIN(TestBulletin)

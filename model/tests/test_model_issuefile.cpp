@@ -11,7 +11,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -40,14 +39,6 @@ using faults::WriteFile;
 using Error = std::pair<int, QString>;
 const auto written = faults::IssueBytes;
 
-QStringList Lines(const Issue& issue)
-{
-    QStringList out;
-    for (int r = 0; r < issue.rowCount(); ++r)
-        out << issue.data(issue.index(r)).toString();
-    return out;
-}
-
 const Article sample{QStringLiteral("简讯"), QString(), QStringLiteral("第一行\r\n第二行"), QStringLiteral("企业纵横")};
 
 } // namespace
@@ -57,78 +48,48 @@ class TestIssueFile : public QObject {
     QTemporaryDir dir;
 
 private slots:
-    void listFollowsEveryOperation()
+    // Rows of data/issue_operations.txt: operations on an issue (fields
+    // split by '|'; "append N" adds N articles at once) → for each, the
+    // rows it repainted, inserted or removed, or its error; then the list's
+    // lines, sources and contents. A swap repaints both rows; a title holding
+    // the separator is listed as it is. Positions outside the issue and the
+    // sixteen-bit limit are refused before anything changes.
+    void operations()
     {
-        Issue issue;
-        QAbstractItemModelTester tester(&issue, QAbstractItemModelTester::FailureReportingMode::QtTest);
-
-        issue.AddArticle("新厂区开工", {}, "正文", "市场动态");
-        issue.AddArticle("甲----乙", "某报", "x", "综合报道"); // a title holding the separator is listed as it is
-        issue.AddArticle("丙", "某报", "y", "企业纵横");
-        QCOMPARE(Lines(issue), (QStringList{"新厂区开工----市场动态", "甲----乙----综合报道", "丙----企业纵横"}));
-
-        // A swap repaints both lines: the change reported covers both rows.
-        QSignalSpy changed(&issue, &Issue::dataChanged);
-        const auto changedRows = [&] {
-            QList<int> rows;
-            for (const QList<QVariant>& signal : changed)
-                for (int r = signal[0].toModelIndex().row(); r <= signal[1].toModelIndex().row(); ++r)
-                    rows << r;
-            changed.clear();
-            return rows;
-        };
-        issue.MoveArticleDown(0);
-        QCOMPARE(changedRows(), (QList<int>{0, 1}));
-        issue.MoveArticleUp(2);
-        QCOMPARE(changedRows(), (QList<int>{1, 2}));
-        QCOMPARE(Lines(issue), (QStringList{"甲----乙----综合报道", "丙----企业纵横", "新厂区开工----市场动态"}));
-        QCOMPARE(issue.Sources(), (QStringList{"某报", "某报", QString()}));
-
-        issue.ReplaceArticle(2, "丁", {}, "z", "宏观动向");
-        QCOMPARE(changedRows(), QList<int>{2});
-
-        issue.DeleteArticle(0);
-        QCOMPARE(Lines(issue), (QStringList{"丙----企业纵横", "丁----宏观动向"}));
-        QCOMPARE(issue.Contents(), (QStringList{"y", "z"}));
-
-        issue.DeleteArticle(1);
-        issue.DeleteArticle(0);
-        QCOMPARE(issue.ArticleCount(), 0);
-    }
-
-    void positionsOutsideTheIssueChangeNothing()
-    {
-        Issue issue;
-        for (const char* t : {"a", "b", "c"}) // distinct, so that a move would show
-            issue.AddArticle(t, t, t, "宏观动向");
-        const QVector<Article> before = issue.snapshot();
-        for (const auto& op : std::initializer_list<std::function<void()>>{
-                 [&] { issue.MoveArticleUp(0); }, [&] { issue.MoveArticleDown(2); }, [&] { issue.MoveArticleDown(-1); },
-                 [&] { issue.DeleteArticle(3); }, [&] { issue.DeleteArticle(-1); }, [&] { (void)issue.article(3); },
-                 [&] { issue.ReplaceArticle(-1, {}, {}, {}, {}); }, [&] { issue.ReplaceArticle(3, {}, {}, {}, {}); }}) {
-            QCOMPARE(ErrorOf(op), (Error{9, "下标越界"}));
-            QCOMPARE(issue.snapshot(), before);
-        }
-    }
-
-    void theSixteenBitLimitIsRefusedBeforeAnythingChanges()
-    {
-        Issue issue;
-        QVector<Article> many(MaxArticles - 1, Article{"t", {}, "c", "宏观动向"});
-        issue.AppendArticles(many);
-        issue.AddArticle("last", {}, {}, "宏观动向");
-        QCOMPARE(issue.ArticleCount(), MaxArticles);
-
-        QSignalSpy inserted(&issue, &Issue::rowsAboutToBeInserted);
-        QCOMPARE(ErrorOf([&] { issue.AddArticle("one too many", {}, {}, {}); }), (Error{6, "溢出"}));
-        QCOMPARE(issue.ArticleCount(), MaxArticles);
-        QCOMPARE(inserted.count(), 0);
-
-        issue.DeleteArticle(0); // one free place is not enough for two
-        QCOMPARE(ErrorOf([&] { issue.AppendArticles({{}, {}}); }).first, 6);
-        QCOMPARE(issue.ArticleCount(), MaxArticles - 1);
-        issue.AppendArticles({{}});
-        QCOMPARE(issue.ArticleCount(), MaxArticles);
+        BREVIX_COMPARE_TRANSCRIPT("issue_operations.txt", [](const QString& row) {
+            Issue issue;
+            QAbstractItemModelTester tester(&issue, QAbstractItemModelTester::FailureReportingMode::QtTest);
+            QString heard;
+            const auto hear = [&heard](const char* what) {
+                return [&heard, what](const QModelIndex&, int first, int last) { heard += QString(" %1 %2-%3").arg(what).arg(first).arg(last); };
+            };
+            QObject::connect(&issue, &Issue::rowsAboutToBeInserted, hear("inserting"));
+            QObject::connect(&issue, &Issue::rowsAboutToBeRemoved, hear("removing"));
+            QObject::connect(&issue, &Issue::dataChanged, [&](const QModelIndex& a, const QModelIndex& b) { hear("changed")({}, a.row(), b.row()); });
+            QStringList out;
+            for (const QString& op : row.split("; ")) {
+                const QString verb = op.section(u' ', 0, 0);
+                const QStringList f = op.section(u' ', 1).split(u'|');
+                const int k = f[0].toInt();
+                const QVector<Article> before = issue.snapshot();
+                heard.clear();
+                const Error error = ErrorOf([&] {
+                    if (verb == "add") issue.AddArticle(f[0], f[1], f[2], f[3]);
+                    if (verb == "append") issue.AppendArticles(QVector<Article>(k, Article{"t", {}, "c", "宏观动向"}));
+                    if (verb == "up") issue.MoveArticleUp(k);
+                    if (verb == "down") issue.MoveArticleDown(k);
+                    if (verb == "delete") issue.DeleteArticle(k);
+                    if (verb == "replace") issue.ReplaceArticle(k, f[1], f[2], f[3], f[4]);
+                    if (verb == "article") (void)issue.article(k);
+                });
+                out << verb + (error.first ? QString(" error %1 %2%3").arg(error.first).arg(error.second, issue.snapshot() == before ? "" : " CHANGED") : heard);
+            }
+            QStringList lines;
+            for (int r = 0; r < std::min(issue.rowCount(), 5); ++r)
+                lines << issue.data(issue.index(r)).toString();
+            return out.join(", ") + QString(" | %1 lines: %2 | sources %3 | contents %4")
+                .arg(issue.rowCount()).arg(lines.join(", "), issue.Sources().mid(0, 5).join(u','), issue.Contents().mid(0, 5).join(u','));
+        });
     }
 
     // Byte for byte as the format has it; every text the code page can hold

@@ -70,11 +70,6 @@ struct Composer {
         for (const QString& title : titles)
             issue().AddArticle(title, QStringLiteral("s"), QStringLiteral("x"), QStringLiteral("宏观动向"));
     }
-    int selectedLine() const
-    {
-        const QModelIndexList rows = list()->selectionModel()->selectedRows();
-        return rows.isEmpty() ? -1 : rows.first().row();
-    }
     void clickLine(int row, bool doubleClick = false) const
     {
         const QPoint at = list()->visualRect(issue().index(row)).center();

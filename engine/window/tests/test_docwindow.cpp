@@ -10,6 +10,7 @@
 #include "editions/headless.h"
 #include "engine/application.h"
 #include "engine/docx.h"
+#include "engine/tests/edit_script.h"
 #include "engine/tests/golden.h"
 #include "engine/tests/zip_parts.h"
 #include "engine/window/docwindow.h"
@@ -39,23 +40,11 @@ using namespace brevix::docwindow::testing;
 
 namespace {
 
-// A new document; with text, that text in 宋体 of the given size,
-// alignment and line spacing (in points, if any).
-std::shared_ptr<engine::Document> NewDocument(const QString& text = {}, float size = 0, engine::Alignment alignment = {},
-                                              engine::LineSpacingRule rule = {}, float spacing = 0)
+// A new document of text in 宋体, and the settings of an edit script
+// ("size 14; align left"). Of no application, it gets no window.
+std::shared_ptr<engine::Document> NewDocument(const QString& text, const QString& settings)
 {
-    auto doc = std::make_shared<engine::Document>(); // of no application: it gets no window
-    if (!text.isEmpty()) {
-        auto range = doc->range(0, 0);
-        range->insertAfter(text);
-        range->setFontName(QStringLiteral("宋体"));
-        range->setFontSize(size);
-        range->setAlignment(alignment);
-        range->setLineSpacingRule(rule);
-        if (spacing > 0)
-            range->setLineSpacing(spacing);
-    }
-    return doc;
+    return brevix::testing::Edited("new r 0 0; r insert " + text + "; r font 宋体; r " + QString(settings).replace("; ", "; r ")).doc;
 }
 
 // The line and the fragment that hold a position.
@@ -168,50 +157,45 @@ private slots:
         QVERIFY(issue[1].width > 4.0 + 2 * 4.0 - 0.01); // two digits and the space after them
     }
 
-    void lineBreaking_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("alignment");
-        QTest::newRow("chinese punctuation") << QStringLiteral("中文标点符号").repeated(4) + QStringLiteral("，。") + QStringLiteral("后续文字").repeated(10) << 3;
-        // 29 characters fill a line of 14-point text: a full stop after them
-        // hangs, a closing bracket takes the last character with it.
-        QTest::newRow("hanging full stop") << QString(29, QChar(0x6C49)) + QStringLiteral("。") + QString(40, QChar(0x5B57)) << 3;
-        QTest::newRow("hanging, centred") << QString(29, QChar(0x6C49)) + QStringLiteral("，") + QString(40, QChar(0x5B57)) << 1;
-        QTest::newRow("closing bracket") << QString(29, QChar(0x6C49)) + QStringLiteral("）") + QString(40, QChar(0x5B57)) << 3;
-        QTest::newRow("latin words") << QStringLiteral("Internationalization and localization of documents ").repeated(6) << 0;
-        QTest::newRow("mixed centred") << QStringLiteral("新能源汽车 electric vehicles 产销两旺 ").repeated(8) << 1;
-        QTest::newRow("right") << QStringLiteral("右对齐的文字 ").repeated(12) << 2;
-    }
+    // Rows of data/line_breaking.txt: an alignment and a paragraph of
+    // 14-point text → the lines that break badly. 29 characters fill a line:
+    // a full stop or comma after them hangs, a closing bracket takes the last
+    // character with it ("hanging": the mark stays on the first line).
     void lineBreaking()
     {
-        QFETCH(QString, text);
-        QFETCH(int, alignment);
-        auto doc = NewDocument(text, 14, static_cast<engine::Alignment>(alignment));
-        FreshLayout layout(*doc);
-        const QRectF area = layout.textArea();
-        const QVector<LineBox> lines = layout.lines(0);
-        QVERIFY(lines.size() > 1);
-        const QString& t = doc->text();
-        if (QByteArray(QTest::currentDataTag()).startsWith("hanging"))
-            QCOMPARE(lines[0].end - lines[0].start, 30); // the mark stays on the first line
-        for (int i = 0; i < lines.size(); ++i) {
-            const LineBox& l = lines[i];
-            const QVector<Fragment> frags = layout.fragments(l);
-            // No line starts with closing punctuation or inside a Latin word.
-            QVERIFY(i == 0 || !QStringLiteral("，。、；：？！）").contains(t[l.start]));
-            QVERIFY(i == 0 || !(t[l.start - 1].isLetter() && t[l.start].isLetter() && t[l.start].unicode() < 0x80));
-            // The room left of the text and right of it: nothing overflows,
-            // but a comma or full stop may hang in the margin, one em.
-            const qreal before = frags.first().x - area.left();
-            qreal after = area.right() - (frags.last().x + frags.last().width);
-            if (after < -0.01 && QStringLiteral("，。、．,.").contains(t[frags.last().end - 1]))
-                after += 14;
-            // A justified paragraph's last line is not stretched: these all end short.
-            const bool aligned = alignment == 1   ? qAbs(before - after) < 0.5
-                                 : alignment == 2 ? qAbs(after) < 0.5
-                                                  : qAbs(before) < 0.01 && (alignment == 0 || (i == lines.size() - 1 ? after > 14 : qAbs(after) < 0.5));
-            QVERIFY2(before > -0.01 && after > -0.01 && aligned, qPrintable(QStringLiteral("line %1: %2 before, %3 after").arg(i).arg(before).arg(after)));
-        }
+        BREVIX_COMPARE_TRANSCRIPT("line_breaking.txt", [](const QString& row) {
+            const QStringList words = row.split(u' ');
+            const bool hanging = words[0] == "hanging";
+            auto doc = NewDocument(words.mid(hanging + 1).join(u' '), "size 14; align " + words[hanging]);
+            const int alignment = int(doc->paraFormat(0).alignment);
+            FreshLayout layout(*doc);
+            const QRectF area = layout.textArea();
+            const QVector<LineBox> lines = layout.lines(0);
+            const QString& t = doc->text();
+            QStringList bad;
+            if (lines.size() < 2 || (hanging && lines[0].end - lines[0].start != 30))
+                bad << QString("the first line holds %1").arg(lines[0].end - lines[0].start);
+            for (int i = 0; i < lines.size(); ++i) {
+                const LineBox& l = lines[i];
+                const QVector<Fragment> frags = layout.fragments(l);
+                // No line starts with closing punctuation or inside a Latin word.
+                if (i > 0 && (QStringLiteral("，。、；：？！）").contains(t[l.start]) || (t[l.start - 1].isLetter() && t[l.start].isLetter() && t[l.start].unicode() < 0x80)))
+                    bad << QString("line %1 starts with %2").arg(i).arg(t[l.start]);
+                // The room left of the text and right of it: nothing overflows,
+                // but a comma or full stop may hang in the margin, one em.
+                const qreal before = frags.first().x - area.left();
+                qreal after = area.right() - (frags.last().x + frags.last().width);
+                if (after < -0.01 && QStringLiteral("，。、．,.").contains(t[frags.last().end - 1]))
+                    after += 14;
+                // A justified paragraph's last line is not stretched: these all end short.
+                const bool aligned = alignment == 1   ? qAbs(before - after) < 0.5
+                                     : alignment == 2 ? qAbs(after) < 0.5
+                                                      : qAbs(before) < 0.01 && (alignment == 0 || (i == lines.size() - 1 ? after > 14 : qAbs(after) < 0.5));
+                if (before < -0.01 || after < -0.01 || !aligned)
+                    bad << QString("line %1: %2 before, %3 after").arg(i).arg(before).arg(after);
+            }
+            return bad.isEmpty() ? QString("every line in place") : bad.join("; ");
+        });
     }
 
     // Pages filled with lines of an exact height: a break keeps its
@@ -221,8 +205,8 @@ private slots:
     // (a height given with single spacing makes one), or exact.
     void lineSpacingAndPagination()
     {
-        auto doc = NewDocument(QStringLiteral("第一页\f\r") + QStringLiteral("行\r").repeated(10) + QStringLiteral("前\f后\f"), 12,
-                               engine::Alignment::Left, engine::LineSpacingRule::Exactly, 100);
+        auto doc = NewDocument(QStringLiteral("第一页\f\r") + QStringLiteral("行\r").repeated(10) + QStringLiteral("前\f后\f"),
+                               "size 12; align left; spacing exactly; height 100");
         FreshLayout layout(*doc);
         // Six lines of 100 points fill a page (697.9 points tall).
         QList<int> lines;
@@ -255,7 +239,7 @@ private slots:
         static const QRegularExpression run(QStringLiteral("<w:r><w:rPr>(.*?)</w:rPr><w:t[^>]*>(.*?)</w:t></w:r>"));
         for (const char32_t c : engine::HintedPunctuation) {
             const QString mark = QString::fromUcs4(&c, 1);
-            auto doc = NewDocument(QStringLiteral("A") + mark + QStringLiteral("é") + mark, 12, engine::Alignment::Left);
+            auto doc = NewDocument(QStringLiteral("A") + mark + QStringLiteral("é") + mark, "size 12; align left");
             FreshLayout layout(*doc);
             QStringList drawn, runs; // "+" before East-Asian or hinted text
             for (const Fragment& f : layout.fragments(layout.lines(0).first()))
@@ -271,7 +255,7 @@ private slots:
     // order of updates, the pages are those of a fresh layout.
     void incrementalUpdatesMatchAFreshLayout()
     {
-        auto doc = NewDocument();
+        auto doc = std::make_shared<engine::Document>();
         FreshLayout layout(*doc);
         auto range = doc->range(0, 0);
         for (const Article& a : SampleArticles(40)) {
