@@ -88,7 +88,34 @@ bool Runs(long pid)
     return running;
 }
 
-// Stand-ins a case reached, ended with it.
+// Every stand-in running: the prefix is the test run's own, so all are ours.
+QVector<DWORD> StandinPids()
+{
+    QVector<DWORD> pids;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        if (QString::fromWCharArray(entry.szExeFile).compare(Standin, Qt::CaseInsensitive) == 0)
+            pids << entry.th32ProcessID;
+    CloseHandle(snapshot);
+    return pids;
+}
+
+// One left running would keep wine's session, and the test's output, open.
+void EndStandins()
+{
+    for (const DWORD pid : StandinPids())
+        if (const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid)) {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, 10000);
+            CloseHandle(process);
+        }
+}
+
+// The stand-ins a case asks about; every one is ended with the case,
+// whatever it checked, also those it never reached by name (a run that
+// failed before its first yield).
 struct Standins {
     std::set<long> pids;
     void note(Running& running)
@@ -96,37 +123,34 @@ struct Standins {
         if (running.app)
             pids.insert(running.pid());
     }
-    ~Standins()
-    {
-        for (const long pid : pids)
-            if (const HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(pid))) {
-                TerminateProcess(process, 1);
-                WaitForSingleObject(process, 10000);
-                CloseHandle(process);
-            }
-    }
+    ~Standins() { EndStandins(); }
 };
 
-// A run through a backend of its own, stored and closed as the headless command does.
+// A run through a backend of its own, stored and closed as the headless
+// command does. A run that fails gives one part, "run failed", with the error.
 QMap<QString, QByteArray> TypesetThrough(const Edition& edition, const QVector<Article>& articles, Standins& standins,
                                          QString* handedOver = nullptr)
 {
     com::WordBackend backend;
-    edition.outputIssueToWord(backend, articles, AgreementTexts(), [&] {
-        if (standins.pids.empty()) {
+    try {
+        edition.outputIssueToWord(backend, articles, AgreementTexts(), [&] {
+            if (standins.pids.empty()) {
+                Running running;
+                standins.note(running);
+            }
+        });
+        if (handedOver) {
             Running running;
             standins.note(running);
+            *handedOver = running.state();
         }
-    });
-    if (handedOver) {
-        Running running;
-        standins.note(running);
-        *handedOver = running.state();
+        const QByteArray docx = backend.SaveLastDocument("docx");
+        backend.CloseLastDocument();
+        backend.QuitIfStarted();
+        return package::Parts(docx);
+    } catch (const RuntimeError& error) {
+        return {{QStringLiteral("run failed"), error.description().toUtf8()}};
     }
-    const QByteArray docx = backend.SaveLastDocument("docx");
-    backend.CloseLastDocument();
-    backend.QuitIfStarted();
-    return package::Parts(docx);
 }
 
 } // namespace
@@ -141,22 +165,11 @@ private slots:
         Registration("/RegServer", com::WordProgId());
     }
 
-    // A stand-in a failed check left (the prefix is the test run's own, so
-    // every one there is ours): it would keep wine's session, and the test's
-    // output with it, open.
     void cleanupTestCase()
     {
         Registration("/UnregServer", com::WordProgId());
+        EndStandins();
         CoUninitialize();
-        const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-        PROCESSENTRY32W entry{};
-        entry.dwSize = sizeof entry;
-        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
-            if (QString::fromWCharArray(entry.szExeFile).compare(Standin, Qt::CaseInsensitive) == 0) {
-                Standins left;
-                left.pids.insert(static_cast<long>(entry.th32ProcessID));
-            }
-        CloseHandle(snapshot);
     }
 
     // On the cases of the Writer test, the document made through COM is the
@@ -184,6 +197,7 @@ private slots:
         Standins standins;
         QString state;
         const auto parts = TypesetThrough(EditionNamed(edition), articles, standins, &state);
+        QVERIFY2(!parts.contains("run failed"), parts.value("run failed").constData());
         QCOMPARE(state, handedOver);
         const auto expected = EngineParts(EditionNamed(edition), articles);
         QCOMPARE(parts.keys(), expected.keys());
@@ -307,6 +321,7 @@ private slots:
         for (const char* output : {"out.docx", "out.pdf"}) {
             QCOMPARE(typeset("word", output), 0);
             QCOMPARE(running.state(), "visible, 0 documents");
+            QTRY_COMPARE(StandinPids().size(), 1); // the run's own has quit
         }
         QCOMPARE(typeset("builtin", "engine.docx"), 0);
         QCOMPARE(package::Parts(dir.filePath("out.docx")), package::Parts(dir.filePath("engine.docx")));
@@ -316,5 +331,19 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestWordBackend)
+// QtTest ends the run at a check that throws, without cleanupTestCase: the
+// stand-in is unregistered and ended here then.
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    TestWordBackend test;
+    try {
+        return QTest::qExec(&test, argc, argv);
+    } catch (...) {
+        QProcess::execute(StandinPath(), {"/UnregServer", com::WordProgId()});
+        QProcess::execute(StandinPath(), {"/UnregServer", com::WpsProgIds().first()});
+        EndStandins();
+        return 1;
+    }
+}
 #include "test_word_backend.moc"

@@ -12,8 +12,8 @@
 // rejected, as a busy Word rejects them), Application.BrevixState.
 // Document.SaveAs2 writes the engine's DOCX (12) or PDF (17).
 //
-// Like Word it stays running while it is visible; it ends once no client
-// holds its application and it is hidden or has quit.
+// Like Word it stays running, visible or hidden, until it is told to quit;
+// it ends once no client holds its application then.
 
 #include "builtin/builtin_backend.h"
 #include "builtin/engine_range_format.h"
@@ -482,10 +482,11 @@ private:
         };
     }
 
-    // A visible Word stays for its editor; a hidden or quit one ends with its last client.
+    // Word stays until told to quit, also hidden: a client that never quits
+    // the one it started leaves it running.
     void released() override
     {
-        if (app_->hasQuit() || !app_->isVisible())
+        if (app_->hasQuit())
             PostQuitMessage(0);
     }
 
