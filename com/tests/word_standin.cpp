@@ -409,8 +409,7 @@ IDispatch* DocumentOf(std::shared_ptr<engine::Document> d)
 // The application: an engine application of this process.
 class ApplicationObject : public Object {
 public:
-    ApplicationObject(std::shared_ptr<engine::Application> app, DWORD* registration)
-        : Object(members(app)), app_(std::move(app)), registration_(registration) {}
+    explicit ApplicationObject(std::shared_ptr<engine::Application> app) : Object(members(app)), app_(std::move(app)) {}
 
 private:
     static std::vector<Member> members(const std::shared_ptr<engine::Application>& app)
@@ -427,15 +426,10 @@ private:
                                    a.give(DocumentOf(app->addDocument()));
                                }}}));
              }},
-            {L"Visible", Get | Put, [app, running](Call& c) {
+            {L"Visible", Put, [app, running](Call& c) {
                  running();
-                 if (c.result) {
-                     c.result->vt = VT_BOOL;
-                     c.result->boolVal = app->isVisible() ? VARIANT_TRUE : VARIANT_FALSE;
-                 } else {
-                     c.count(1);
-                     app->setVisible(c.Bool(0));
-                 }
+                 c.count(1);
+                 app->setVisible(c.Bool(0));
              }},
             {L"ScreenRefresh", Method, [app, running](Call&) { running(); app->screenRefresh(); }},
             {L"Activate", Method, [app, running](Call&) { running(); app->activate(); }},
@@ -491,7 +485,6 @@ private:
     }
 
     std::shared_ptr<engine::Application> app_;
-    DWORD* registration_;
 };
 
 class Factory : public IClassFactory {
@@ -509,7 +502,7 @@ public:
         *out = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        auto* app = new ApplicationObject(engine::Application::create(), &activeObject_);
+        auto* app = new ApplicationObject(engine::Application::create());
         // GetObject finds it, as it finds a running Word.
         RegisterActiveObject(app, clsid_, ACTIVEOBJECT_WEAK, &activeObject_);
         const HRESULT hr = app->QueryInterface(iid, out);
