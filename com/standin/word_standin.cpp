@@ -1,4 +1,5 @@
-// word_standin.exe: an automation server standing in for Word in the tests.
+// word_standin.exe: an automation server standing in for Word where none is
+// installed, for the tests and the benchmark.
 // Out of process, registered as a local server (/RegServer [PROGID],
 // /UnregServer [PROGID]; Word.Application unless told otherwise), it offers
 // through IDispatch the members of Word's object model the bulletins use,
