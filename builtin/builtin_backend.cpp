@@ -1,9 +1,8 @@
 #include "builtin/builtin_backend.h"
 
+#include "builtin/automation_values.h"
+#include "builtin/engine_range_format.h"
 #include "engine/failures.h"
-#include "generator/automation_values.h"
-#include "generator/engine_range_format.h"
-#include "generator/sendkeys.h"
 
 #include <algorithm>
 #include <limits>
@@ -168,7 +167,7 @@ class EngineKeySender : public word::KeySender {
 public:
     void SendKeys(const QString& keys, bool /*wait: the engine handles keys synchronously*/) override
     {
-        const QVector<engine::KeyStroke> strokes = ParseSendKeys(keys);
+        const QVector<engine::KeyStroke> strokes = engine::ParseSendKeys(keys);
         const auto app = engine::Application::foreground();
         if (!app)
             return;

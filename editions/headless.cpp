@@ -40,7 +40,8 @@ QString Usage(const QString& program)
 {
     return program
         + QStringLiteral(" --typeset ISSUE.owd [--number TEXT] [--total TEXT] [--year TEXT] [--month TEXT] "
-                         "[--day TEXT] [--word-processor builtin|libreoffice|auto] --output OUT.docx|OUT.pdf");
+                         "[--day TEXT] [--word-processor %1] --output OUT.docx|OUT.pdf")
+              .arg(WordProcessorNames());
 }
 
 HeadlessOptions ParseArguments(const QString& program, QStringList arguments)
@@ -228,11 +229,12 @@ QByteArray TypesetInEngine(const Edition& edition, const QVector<Article>& artic
     }
 }
 
-QByteArray TypesetInWriter(const Edition& edition, const QVector<Article>& articles, const OutputTexts& texts,
-                           OutputFormat format)
+// In a word processor of its own, through its own export.
+QByteArray TypesetIn(const HeadlessTypeset& wordProcessor, const Edition& edition, const QVector<Article>& articles,
+                     const OutputTexts& texts, OutputFormat format)
 {
     try {
-        return TypesetHeadlessInWriter(
+        return wordProcessor(
             [&](word::Backend& backend) { edition.outputIssueToWord(backend, articles, texts, YieldFn()); },
             format == OutputFormat::Pdf ? QStringLiteral("pdf") : QStringLiteral("docx"));
     } catch (const RuntimeError& error) {
@@ -260,17 +262,14 @@ int RunHeadless(const Edition& edition, const QStringList& arguments)
         // The bulletin is typeset once the output's temporary file exists, so an
         // unwritable output fails first; nothing appears at the path unless
         // the whole run succeeds.
-        const bool writer = options.wordProcessor != WordProcessorChoice::Builtin && LibreOfficeInstalled();
-        if (options.wordProcessor == WordProcessorChoice::LibreOffice && !writer)
-            QTextStream(stderr) << program << ": LibreOffice Writer is not installed; "
-                                << "the built-in word processor typesets instead\n";
-        // The bulletin is typeset once the output's temporary file exists, so an
-        // unwritable output fails first; nothing appears at the path unless
-        // the whole run succeeds.
+        const HeadlessWordProcessor wordProcessor = ChooseHeadlessWordProcessor(options.wordProcessor);
+        if (!wordProcessor.notice.isEmpty())
+            QTextStream(stderr) << program << ": " << wordProcessor.notice << '\n';
         try {
             SaveFile(options.outputPath, [&](QIODevice& out) {
-                const QByteArray bytes = writer ? TypesetInWriter(edition, articles, options.texts, format)
-                                                : TypesetInEngine(edition, articles, options.texts, format);
+                const QByteArray bytes = wordProcessor.typeset
+                    ? TypesetIn(wordProcessor.typeset, edition, articles, options.texts, format)
+                    : TypesetInEngine(edition, articles, options.texts, format);
                 if (out.write(bytes) != bytes.size())
                     throw RuntimeError::DeviceIO();
             });

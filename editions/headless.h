@@ -1,11 +1,12 @@
 #pragma once
 // Typesetting without a window, for scripted use:
 //   PROGRAM --typeset ISSUE.owd [--number T] [--total T] [--year T] [--month T] [--day T]
-//           [--word-processor builtin|libreoffice|auto] --output OUT.docx|OUT.pdf
+//           [--word-processor builtin|libreoffice|auto|word|wps] --output OUT.docx|OUT.pdf
 // The issue file is loaded into an empty issue, the edition's bulletin is
 // typeset with the five texts (a missing option is an empty text) and the
-// document is saved: by the built-in engine, or with --word-processor
-// libreoffice (or auto, when installed) by Writer through its own export.
+// document is saved: by the built-in engine, or with another word processor
+// (Writer on Linux, Word or WPS on Windows; auto when installed) through its
+// own export.
 
 #include "editions/edition.h"
 

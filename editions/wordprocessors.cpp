@@ -1,6 +1,7 @@
 #include "editions/wordprocessors.h"
 
 #include "builtin/builtin_backend.h"
+#include "editions/fallback_backend.h"
 #include "libreoffice/private_office.h"
 #include "libreoffice/writer_backend.h"
 
@@ -8,62 +9,6 @@
 #include <QTextStream>
 
 namespace brevix {
-
-namespace {
-
-// Writer first; the engine when no office can be obtained. Keys go to the
-// word processor that gave the last application.
-class FallbackBackend : public word::Backend, private word::KeySender {
-public:
-    FallbackBackend(std::unique_ptr<word::Backend> first, std::unique_ptr<word::Backend> second)
-        : first_(std::move(first)), second_(std::move(second)), current_(first_.get()) {}
-
-    word::ApplicationRef GetObject(const QString& className) override
-    {
-        return either([&](word::Backend& b) { return b.GetObject(className); });
-    }
-    word::ApplicationRef CreateObject(const QString& className) override
-    {
-        return either([&](word::Backend& b) { return b.CreateObject(className); });
-    }
-    word::GlobalRef CreateGlobal() override { return current_->CreateGlobal(); }
-    word::KeySender& Keys() override { return *this; }
-
-private:
-    template <typename F> word::ApplicationRef either(F&& f)
-    {
-        try {
-            auto app = f(*first_);
-            current_ = first_.get();
-            return app;
-        } catch (const RuntimeError& error) {
-            if (error.number() != RuntimeError::CannotCreateObject().number())
-                throw;
-        }
-        auto app = f(*second_);
-        current_ = second_.get();
-        return app;
-    }
-    void BeginPhase() override { current_->Keys().BeginPhase(); }
-    void SendKeys(const QString& keys, bool wait) override { current_->Keys().SendKeys(keys, wait); }
-
-    std::unique_ptr<word::Backend> first_;
-    std::unique_ptr<word::Backend> second_;
-    word::Backend* current_;
-};
-
-} // namespace
-
-std::optional<WordProcessorChoice> ParseWordProcessorChoice(const QString& text)
-{
-    if (text == u"builtin")
-        return WordProcessorChoice::Builtin;
-    if (text == u"libreoffice")
-        return WordProcessorChoice::LibreOffice;
-    if (text == u"auto")
-        return WordProcessorChoice::Auto;
-    return std::nullopt;
-}
 
 bool LibreOfficeInstalled()
 {
@@ -80,14 +25,17 @@ bool LibreOfficeInstalled()
 ChosenWordProcessor ChooseWordProcessor(WordProcessorChoice choice)
 {
     ChosenWordProcessor chosen;
-    if (choice != WordProcessorChoice::Builtin && LibreOfficeInstalled()) {
+    if (choice == WordProcessorChoice::Word || choice == WordProcessorChoice::Wps) {
+        chosen.notice = QStringLiteral("Word and WPS Office are driven on Windows only; "
+                                       "the built-in word processor typesets instead.");
+    } else if (choice != WordProcessorChoice::Builtin && LibreOfficeInstalled()) {
         libreoffice::OfficeOptions options;
         options.notice = [](const QString& text) {
             QTextStream(stderr) << QCoreApplication::applicationName().toLower() << ": " << text << '\n';
         };
         chosen.backend = std::make_unique<FallbackBackend>(std::make_unique<libreoffice::WriterBackend>(options),
                                                            std::make_unique<builtin::BuiltinBackend>());
-        chosen.writer = true;
+        chosen.live = true;
         return chosen;
     }
     if (choice == WordProcessorChoice::LibreOffice)
@@ -96,6 +44,8 @@ ChosenWordProcessor ChooseWordProcessor(WordProcessorChoice choice)
     chosen.backend = std::make_unique<builtin::BuiltinBackend>();
     return chosen;
 }
+
+namespace {
 
 // In an office of the run's own, ended however the run ends.
 QByteArray TypesetHeadlessInWriter(const std::function<void(word::Backend&)>& typeset, const QString& format)
@@ -113,6 +63,21 @@ QByteArray TypesetHeadlessInWriter(const std::function<void(word::Backend&)>& ty
         own.End(backend.office());
         throw;
     }
+}
+
+} // namespace
+
+HeadlessWordProcessor ChooseHeadlessWordProcessor(WordProcessorChoice choice)
+{
+    if (choice == WordProcessorChoice::Builtin)
+        return {};
+    if (choice == WordProcessorChoice::Word || choice == WordProcessorChoice::Wps)
+        return {{}, QStringLiteral("Word and WPS Office are driven on Windows only; the built-in word processor typesets instead")};
+    if (LibreOfficeInstalled())
+        return {TypesetHeadlessInWriter, {}};
+    if (choice == WordProcessorChoice::LibreOffice)
+        return {{}, QStringLiteral("LibreOffice Writer is not installed; the built-in word processor typesets instead")};
+    return {};
 }
 
 } // namespace brevix

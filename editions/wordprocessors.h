@@ -1,6 +1,8 @@
 #pragma once
-// Which word processor the bulletin goes to: the built-in engine or
-// LibreOffice Writer, chosen on the command line (--word-processor).
+// Which word processor the bulletin goes to, chosen on the command line
+// (--word-processor): the built-in engine; LibreOffice Writer (Linux); Word
+// or WPS Office's writer through COM (Windows); or auto, the first of those
+// the platform has.
 
 #include "generator/automation.h"
 
@@ -12,29 +14,38 @@
 
 namespace brevix {
 
-enum class WordProcessorChoice { Builtin, LibreOffice, Auto };
+// In the order of their names (WordProcessorNames).
+enum class WordProcessorChoice { Builtin, LibreOffice, Auto, Word, Wps };
 
-// "builtin", "libreoffice" or "auto"; nothing for any other text.
+// One of WordProcessorNames(); nothing for any other text.
 std::optional<WordProcessorChoice> ParseWordProcessorChoice(const QString& text);
+QString WordProcessorNames(); // "builtin|libreoffice|auto|word|wps"
 
 // True when LibreOffice is installed here with what a live connection needs.
 bool LibreOfficeInstalled();
 
 struct ChosenWordProcessor {
     std::unique_ptr<word::Backend> backend;
-    bool writer = false; // LibreOffice Writer (possibly falling back to the engine at run time)
-    QString notice;      // for the editor when the choice could not be honoured
+    bool live = false; // a word processor of its own (falling back to the engine when it cannot be had)
+    QString notice;    // for the editor when the choice could not be honoured
 };
 
-// For the windows: Auto and LibreOffice take Writer when it is installed;
-// when Writer cannot be had at output time the engine typesets instead.
-// LibreOffice asked for but not installed gives the engine and a notice.
+// For the windows: the word processor asked for when this machine has it,
+// the engine when it cannot be had at output time; one not installed gives
+// the engine and a notice.
 ChosenWordProcessor ChooseWordProcessor(WordProcessorChoice choice);
 
-// Writer without windows, for the headless command: `typeset` fills a new
-// document through the backend it is given, which comes back through
-// Writer's own export ("docx" or "pdf"), in an office of the run's own that
-// is ended however the run ends. Throws RuntimeError.
-QByteArray TypesetHeadlessInWriter(const std::function<void(word::Backend&)>& typeset, const QString& format);
+// The headless command's word processor: `typeset` fills a new document
+// through the backend it is given, and the document comes back through that
+// word processor's own export ("docx" or "pdf"), with whatever it started
+// ended however the run ends. Empty typeset: the built-in engine typesets
+// (with a notice when something else was asked for and is not installed).
+using HeadlessTypeset =
+    std::function<QByteArray(const std::function<void(word::Backend&)>& typeset, const QString& format)>;
+struct HeadlessWordProcessor {
+    HeadlessTypeset typeset;
+    QString notice;
+};
+HeadlessWordProcessor ChooseHeadlessWordProcessor(WordProcessorChoice choice);
 
 } // namespace brevix

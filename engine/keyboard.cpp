@@ -11,13 +11,40 @@ bool IsLetter(const KeyStroke& key, char16_t lower)
     return key.key == KeyStroke::Key::Character && key.character.toLower() == QChar(lower);
 }
 
+// An engine document: its selection and its page numbers.
+class DocumentTarget : public KeyboardTarget {
+public:
+    explicit DocumentTarget(Document& doc) : doc_(doc) {}
+    QString selectionLatinFont() override { return doc_.charFormatAt(doc_.selection().start).latinFont; }
+    PageNumbers pageNumbers() override { return doc_.pageNumbers(); }
+    void setSelectionLatinFont(const QString& name) override
+    {
+        const Selection s = doc_.selection();
+        Range(doc_.shared_from_this(), s.start, s.end).setLatinFontName(name);
+    }
+    void setPageNumbers(const PageNumbers& numbers) override { doc_.setPageNumbers(numbers); }
+
+private:
+    Document& doc_;
+};
+
 } // namespace
+
+void Keyboard::press(const KeyStroke& key, Document* active)
+{
+    if (!active) {
+        press(key, static_cast<KeyboardTarget*>(nullptr));
+        return;
+    }
+    DocumentTarget target(*active);
+    press(key, &target);
+}
 
 // The window's keyboard: the Format menu's Font dialog (Alt+O, F) and the
 // Insert menu's page-number dialog (Alt+I, U), as far as their access keys
 // go. A menu closes on any key it has no entry for; a dialog ignores keys it
 // has no use for.
-void Keyboard::press(const KeyStroke& key, Document* active)
+void Keyboard::press(const KeyStroke& key, KeyboardTarget* active)
 {
     using Mode = KeyboardState::Mode;
     using Field = KeyboardState::Field;
@@ -36,10 +63,8 @@ void Keyboard::press(const KeyStroke& key, Document* active)
         if (!key.alt && IsLetter(key, u'f')) {
             k = KeyboardState{};
             k.mode = Mode::FontDialog;
-            if (active) {
-                const Selection s = active->selection();
-                k.latinFont = active->charFormatAt(s.start).latinFont;
-            }
+            if (active)
+                k.latinFont = active->selectionLatinFont();
         } else {
             k = KeyboardState{};
         }
@@ -49,8 +74,10 @@ void Keyboard::press(const KeyStroke& key, Document* active)
         if (!key.alt && IsLetter(key, u'u')) {
             k = KeyboardState{};
             k.mode = Mode::PageNumberDialog;
-            if (active && active->pageNumbers().on)
-                k.pageNumberAlignment = active->pageNumbers().alignment;
+            if (active) {
+                if (const PageNumbers numbers = active->pageNumbers(); numbers.on)
+                    k.pageNumberAlignment = numbers.alignment;
+            }
         } else {
             k = KeyboardState{};
         }
@@ -98,21 +125,19 @@ void Keyboard::press(const KeyStroke& key, Document* active)
     }
 }
 
-void Keyboard::confirm(Document* active)
+void Keyboard::confirm(KeyboardTarget* active)
 {
     const KeyboardState k = state_;
     state_ = KeyboardState{};
     if (!active)
         return;
-    Document& doc = *active;
     if (k.mode == KeyboardState::Mode::FontDialog) {
         const QString name = CanonicalFontName(k.latinFont.trimmed());
         if (!k.latinFontTyped || name.isEmpty())
             return;
-        const Selection s = doc.selection();
-        Range(doc.shared_from_this(), s.start, s.end).setLatinFontName(name);
+        active->setSelectionLatinFont(name);
     } else if (k.mode == KeyboardState::Mode::PageNumberDialog) {
-        doc.setPageNumbers(PageNumbers{true, k.pageNumberAlignment});
+        active->setPageNumbers(PageNumbers{true, k.pageNumberAlignment});
     }
 }
 

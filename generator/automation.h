@@ -154,5 +154,9 @@ public:
 };
 
 inline QString WordApplicationClass() { return QStringLiteral("Word.Application"); }
+inline bool IsWordApplicationClass(const QString& className)
+{
+    return className.compare(WordApplicationClass(), Qt::CaseInsensitive) == 0;
+}
 
 } // namespace brevix::word

@@ -1,12 +1,11 @@
 #include "libreoffice/writer_backend.h"
 
+#include "builtin/automation_values.h"
+#include "builtin/engine_range_format.h"
 #include "engine/document.h"
 #include "engine/docx.h"
 #include "engine/failures.h"
 #include "engine/keyboard.h"
-#include "generator/automation_values.h"
-#include "generator/engine_range_format.h"
-#include "generator/sendkeys.h"
 #include "libreoffice/writer_format.h"
 
 #include <com/sun/star/awt/InvalidateStyle.hpp>
@@ -713,7 +712,7 @@ public:
     explicit WriterKeySender(std::shared_ptr<WriterBackend::State> state) : state_(std::move(state)) {}
     void SendKeys(const QString& keys, bool /*wait: done when this returns*/) override
     {
-        const QVector<engine::KeyStroke> strokes = ParseSendKeys(keys);
+        const QVector<engine::KeyStroke> strokes = engine::ParseSendKeys(keys);
         const auto doc = state_->active.lock();
         if (!doc)
             return;

@@ -16,6 +16,7 @@ RuntimeError RuntimeError::InputPastEndOfFile() { return {62, QStringLiteral("�
 RuntimeError RuntimeError::PermissionDenied() { return {70, QStringLiteral("权限被拒绝")}; }
 RuntimeError RuntimeError::PathFileAccess() { return {75, QStringLiteral("路径/文件访问错误")}; }
 RuntimeError RuntimeError::PathNotFound() { return {76, QStringLiteral("路径未找到")}; }
+RuntimeError RuntimeError::ObjectNotSet() { return {91, QStringLiteral("对象变量或 With 块变量未设置")}; }
 RuntimeError RuntimeError::BadFileFormat() { return {321, QStringLiteral("文件格式无效")}; }
 RuntimeError RuntimeError::CannotCreateObject() { return {429, QStringLiteral("ActiveX 部件不能创建对象")}; }
 RuntimeError RuntimeError::Automation(const QString& detail)

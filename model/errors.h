@@ -29,6 +29,7 @@ public:
     static RuntimeError PermissionDenied();     // 70 权限被拒绝
     static RuntimeError PathFileAccess();       // 75 路径/文件访问错误
     static RuntimeError PathNotFound();         // 76 路径未找到
+    static RuntimeError ObjectNotSet();         // 91 对象变量或 With 块变量未设置
     static RuntimeError BadFileFormat();        // 321 文件格式无效
     static RuntimeError CannotCreateObject();   // 429 ActiveX 部件不能创建对象
     static RuntimeError Automation(const QString& detail); // -2147417848 自动化错误

@@ -36,10 +36,11 @@ QString HelpText(const QString& program)
                "loads it. --typeset typesets an issue file without a window; a missing\n"
                "option is an empty text.\n"
                "\n"
-               "  --word-processor builtin|libreoffice|auto\n"
+               "  --word-processor builtin|libreoffice|auto|word|wps\n"
                "                 where the bulletin is typeset: the built-in word processor,\n"
-               "                 LibreOffice Writer, or Writer when installed (the default;\n"
-               "                 --typeset uses the built-in one unless told otherwise)\n"
+               "                 LibreOffice Writer (Linux), Microsoft Word or WPS Office\n"
+               "                 (Windows), or auto: the first of these installed (the\n"
+               "                 default; --typeset uses the built-in one unless told otherwise)\n"
                "  -h, --help     show this help and exit\n"
                "  --version      show the version and exit\n")
         .arg(program, QString(program.size(), u' '));

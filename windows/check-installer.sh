@@ -65,5 +65,16 @@ if [ "$failures" -ne 0 ]; then
   diff "$work/before.reg" "$work/after.reg" || true
   diff "$work/before.files" "$work/after.files" || true
 fi
+
+# Again over an account that has an empty programs folder and an empty
+# Brevix folder in it already: they are the user's, and stay.
+mkdir -p "$programs"
+snapshot "$work/before-own"
+check "a silent install over the user's own folders ends well" timeout 120 $wine "$setup" /S
+wineserver -w
+check "and its silent uninstall" timeout 120 $wine "$programs/uninstall.exe" /S
+snapshot "$work/after-own"
+check "the user's own empty folders kept" diff "$work/before-own.files" "$work/after-own.files"
+rmdir "$programs" "$(dirname "$programs")" 2>/dev/null || true
 echo "installer: $passes passed, $failures failed"
 exit $((failures != 0))

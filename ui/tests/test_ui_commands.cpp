@@ -281,7 +281,7 @@ private slots:
             const QString files = request.kind == StartRequest::Kind::Compose ? request.issueFiles.join(u'|') : QString();
             const ChosenWordProcessor chosen = ChooseWordProcessor(request.wordProcessor);
             return QString("%1 [%2] [%3] %4: %5%6").arg(int(request.kind)).arg(files, request.badOption)
-                .arg(QStringList{"builtin", "libreoffice", "auto"}.value(int(request.wordProcessor)), chosen.writer ? "Writer" : "built-in", chosen.notice);
+                .arg(WordProcessorNames().split(u'|').value(int(request.wordProcessor)), chosen.live ? "Writer" : "built-in", chosen.notice);
         });
     }
 

@@ -1,6 +1,7 @@
 #pragma once
-// Argument checks and helpers every backend of the automation interface
-// shares, so that all of them refuse the same values with the same errors.
+// Argument checks of the backends built on the engine (its own window, or the
+// copy a live office is kept equal to), so that they refuse the same values
+// with the same errors as the built-in word processor.
 
 #include "engine/failures.h"
 #include "generator/automation.h"
@@ -8,11 +9,6 @@
 #include <limits>
 
 namespace brevix::word {
-
-inline bool IsWordApplicationClass(const QString& className)
-{
-    return className.compare(WordApplicationClass(), Qt::CaseInsensitive) == 0;
-}
 
 // An automation boolean: True (-1) or 1, False (0); anything else is refused.
 inline bool BoolArgument(int value)

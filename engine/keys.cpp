@@ -1,14 +1,12 @@
-#include "generator/sendkeys.h"
+#include "engine/keys.h"
 
 #include "model/errors.h"
 
-namespace brevix {
+namespace brevix::engine {
 
 namespace {
 
 RuntimeError InvalidKeys() { return {5, QStringLiteral("无效的过程调用或参数")}; }
-
-using engine::KeyStroke;
 
 } // namespace
 
@@ -51,21 +49,4 @@ QVector<KeyStroke> ParseSendKeys(const QString& keys)
     return strokes;
 }
 
-DesktopKeySender::DesktopKeySender(KeyInjector& injector, FocusProbe& probe)
-    : injector_(injector), probe_(probe) {}
-
-void DesktopKeySender::BeginPhase() { ended_ = false; }
-
-void DesktopKeySender::SendKeys(const QString& keys, bool wait)
-{
-    const QVector<engine::KeyStroke> strokes = ParseSendKeys(keys); // a bad string is an error in any case
-    if (ended_)
-        return;
-    if (!probe_.FocusIsWordProcessor()) {
-        ended_ = true;
-        return;
-    }
-    injector_.Inject(strokes, wait);
-}
-
-} // namespace brevix
+} // namespace brevix::engine

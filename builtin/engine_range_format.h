@@ -5,7 +5,7 @@
 // processor checks it, applied to the range, and reported to the backend.
 
 #include "engine/document.h"
-#include "generator/automation_values.h"
+#include "builtin/automation_values.h"
 
 #include <functional>
 #include <memory>
