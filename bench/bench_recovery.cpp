@@ -3,6 +3,7 @@
 // while its window's thread ticks every millisecond: the longest gap between
 // ticks is the longest the window is kept from its events.
 
+#include "bench/synthetic_issue.h"
 #include "builtin/builtin_backend.h"
 #include "model/recoveryfile.h"
 #include "model/savefile.h"
@@ -23,50 +24,15 @@
 #include <functional>
 
 using namespace brevix;
-
-namespace {
-
-QString chineseText(QRandomGenerator& rng, int length)
-{
-    static const QString pool = QStringLiteral(
-        "经济发展市场企业行业政策改革投资增长生产销售产品技术创新管理服务质量价格需求供应国际国内"
-        "工业农业能源电力钢铁汽车电子通信金融银行贸易出口进口合作项目建设规划会议部门地区城市公司集团");
-    QString s;
-    s.reserve(length + 8);
-    for (int i = 0; i < length; ++i) {
-        s += pool[rng.bounded(static_cast<int>(pool.size()))];
-        if (i % 97 == 96)
-            s += QStringLiteral("\r\n");
-    }
-    return s;
-}
-
-double bestOf(int runs, const std::function<void()>& f)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
-} // namespace
+using bench::BestOfMs;
+using bench::ShortArticles;
 
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QRandomGenerator rng(20030113);
-    const QStringList categories{QStringLiteral("宏观动向"), QStringLiteral("企业纵横"), QStringLiteral("市场动态"),
-                                 QStringLiteral("综合报道"), QStringLiteral("综信采撷")};
-    QVector<Article> articles;
-    for (int i = 0; i < MaxArticles; ++i)
-        articles.append({chineseText(rng, 12 + rng.bounded(10)), chineseText(rng, 4 + rng.bounded(4)),
-                         chineseText(rng, 130 + rng.bounded(60)), categories[i % categories.size()]});
+    const QVector<Article> articles = ShortArticles(MaxArticles);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("work.json"));
     const int runs = 5;
@@ -74,8 +40,8 @@ int main(int argc, char** argv)
     std::printf("recovery file, written through SaveFile (synced) and read back, best of %d runs\n", runs);
     for (const int n : {40, MaxArticles}) {
         const UnsavedWork work{articles.mid(0, n), {}, -1};
-        const double write = bestOf(runs, [&] { SaveFile(path, [&](QIODevice& d) { WriteRecoveryFile(work, d); }); });
-        const double read = bestOf(runs, [&] { ReadRecoveryFile(*OpenFileForReading(path)); });
+        const double write = BestOfMs(runs, [&] { SaveFile(path, [&](QIODevice& d) { WriteRecoveryFile(work, d); }); });
+        const double read = BestOfMs(runs, [&] { ReadRecoveryFile(*OpenFileForReading(path)); });
         std::printf("  %5d articles  %6.2f MB  write %7.1f ms  read %7.1f ms\n", n, QFileInfo(path).size() / 1e6, write,
                     read);
     }
@@ -86,7 +52,7 @@ int main(int argc, char** argv)
     form.show();
     Recovery recovery(form, dir.filePath(QStringLiteral("recovery")));
     form.issue().AppendArticles(articles);
-    const double snapshot = bestOf(runs, [&] { form.work(); });
+    const double snapshot = BestOfMs(runs, [&] { form.work(); });
 
     QElapsedTimer clock;
     clock.start();
