@@ -17,8 +17,8 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,9 +39,31 @@ const QString Standin = QStringLiteral("word_standin.exe");
 
 QString StandinPath() { return QCoreApplication::applicationDirPath() + u'/' + Standin; }
 
+// Run by CreateProcess, not QProcess: QProcess's wait on the child in the
+// thread pool could post to the QProcess after it was gone under wine (an
+// access violation in a pool thread, then a run that never ended).
+int RunStandin(const char* what, const QString& progId)
+{
+    QString command = QStringLiteral("\"%1\" %2 %3").arg(QDir::toNativeSeparators(StandinPath()), QLatin1String(what), progId);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, reinterpret_cast<wchar_t*>(command.data()), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
+        return -1;
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
 void Registration(const char* what, const QString& progId)
 {
-    QCOMPARE(QProcess::execute(StandinPath(), {what, progId}), 0);
+    QCOMPARE(RunStandin(what, progId), 0);
 }
 
 QMap<QString, QByteArray> EngineParts(const Edition& edition, const QVector<Article>& articles)
@@ -340,8 +362,8 @@ int main(int argc, char** argv)
     try {
         return QTest::qExec(&test, argc, argv);
     } catch (...) {
-        QProcess::execute(StandinPath(), {"/UnregServer", com::WordProgId()});
-        QProcess::execute(StandinPath(), {"/UnregServer", com::WpsProgIds().first()});
+        RunStandin("/UnregServer", com::WordProgId());
+        RunStandin("/UnregServer", com::WpsProgIds().first());
         EndStandins();
         return 1;
     }
