@@ -2,6 +2,8 @@
 # Installs the Debian packages the project builds, tests and runs with.
 # Does nothing when all of them are already there.
 #   scripts/install-deps.sh [windows]   (windows: also what the Windows build needs)
+#   scripts/install-deps.sh recipe      (only what windows/recipe.sh builds with,
+#                                        so that it can start before the rest)
 set -euo pipefail
 
 packages=(
@@ -15,12 +17,14 @@ packages=(
 # The Windows programs: the cross compiler, Debian's sources of Qt and libzip
 # (dpkg-source; Qt's host tools come from qt6-base-dev-tools above), zlib,
 # the icons, the installer, and wine to test under.
-if [ "${1:-}" = windows ]; then
-  packages+=(
-    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev xz-utils
-    librsvg2-bin icoutils nsis wine wine64 fonts-wine bc unzip
-  )
-fi
+recipe=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev xz-utils
+  cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libzip-dev
+)
+case "${1:-}" in
+  recipe) packages=("${recipe[@]}") ;;
+  windows) packages+=("${recipe[@]}" librsvg2-bin icoutils nsis wine wine64 fonts-wine bc unzip) ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
