@@ -62,8 +62,8 @@ dpkg-source -x --no-check qt6-base_*.dsc qtbase >/dev/null # Debian's own patche
 for p in "$here"/patches/qtbase-*.patch; do patch -d qtbase -p1 -s <"$p"; done
 
 # Only what the programs use: no network, SQL, D-Bus, XML, OpenGL or ICU
-# (Windows converts text itself), no JPEG or GIF, no FreeType (Windows
-# rasterises fonts itself); the PNG and text libraries are Qt's own.
+# (Windows converts text itself), no JPEG or GIF; the PNG and text libraries
+# are Qt's own.
 # Debian's source leaves out the Wintab headers, hence no tablet events, and
 # Direct2D needs them too.
 cmake -S qtbase -B qtbase-build -G Ninja -Wno-dev \
@@ -74,12 +74,11 @@ cmake -S qtbase -B qtbase-build -G Ninja -Wno-dev \
   -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_xml=OFF -DFEATURE_concurrent=OFF \
   -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_zstd=OFF -DFEATURE_icu=OFF -DFEATURE_glib=OFF \
   -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
-  -DFEATURE_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF \
+  -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF \
   -DFEATURE_system_doubleconversion=OFF -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_vulkan=OFF \
   -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF -DFEATURE_androiddeployqt=OFF \
   -DFEATURE_printsupport=ON -DFEATURE_testlib=ON -DFEATURE_widgets=ON >qtbase-configure.log
 nice cmake --build qtbase-build -j"$jobs" >qtbase-build.log
-cp qtbase-build/.ninja_log "$out/qtbase-ninja.log" # what each step took, should the build grow
 cmake --install qtbase-build >/dev/null
 echo "qtbase built in $((SECONDS - started)) s" >&2
 
