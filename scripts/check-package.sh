@@ -14,7 +14,7 @@ for p in "${tools[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  $sudo apt-get update -qq
+  [ -n "${BREVIX_APT_UPDATED:-}" ] || $sudo apt-get update -qq # see scripts/install-deps.sh
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 

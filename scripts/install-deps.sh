@@ -35,5 +35,9 @@ done
 echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-$sudo apt-get update -qq
+# Once per CI run (BREVIX_APT_UPDATED): windows/recipe.sh finds Debian's
+# mirror in the package lists while it runs, so they are not renewed under it.
+if [ -z "${BREVIX_APT_UPDATED:-}" ] || ! ls /var/lib/apt/lists/*_Packages >/dev/null 2>&1; then
+  $sudo apt-get update -qq
+fi
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -17,7 +17,7 @@ esac
 
 if ! command -v dpkg-checkbuilddeps >/dev/null || ! dpkg-checkbuilddeps ${profiles:+-P"$profiles"} 2>/dev/null; then
   echo "Installing the package's build dependencies"
-  $sudo apt-get update -qq
+  [ -n "${BREVIX_APT_UPDATED:-}" ] || $sudo apt-get update -qq # see scripts/install-deps.sh
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends build-essential dpkg-dev
   DEBIAN_FRONTEND=noninteractive $sudo apt-get build-dep -y -qq --no-install-recommends ${profiles:+-P "$profiles"} ./
 fi
