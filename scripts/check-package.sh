@@ -8,15 +8,8 @@ cd "$(dirname "$0")/.."
 fail() { echo "check-package: $*" >&2; exit 1; }
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-tools=(lintian desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl libxml2-utils poppler-utils)
-missing=()
-for p in "${tools[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  [ -n "${BREVIX_APT_UPDATED:-}" ] || $sudo apt-get update -qq # see scripts/install-deps.sh
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/install-deps.sh --only lintian desktop-file-utils appstream shared-mime-info xdg-utils \
+  libfile-mimeinfo-perl libxml2-utils poppler-utils
 
 # The test suite has run already, on the same tree: the package build skips it.
 DEB_BUILD_OPTIONS="nocheck terse${DEB_BUILD_OPTIONS:+ $DEB_BUILD_OPTIONS}" scripts/package.sh

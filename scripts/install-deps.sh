@@ -4,6 +4,7 @@
 #   scripts/install-deps.sh [windows]   (windows: also what the Windows build needs)
 #   scripts/install-deps.sh recipe      (only what windows/recipe.sh builds with,
 #                                        so that it can start before the rest)
+#   scripts/install-deps.sh --only PACKAGE...  (those, for the other scripts)
 set -euo pipefail
 
 packages=(
@@ -22,6 +23,7 @@ recipe=(
   cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libzip-dev
 )
 case "${1:-}" in
+  --only) packages=("${@:2}") ;;
   recipe) packages=("${recipe[@]}") ;;
   windows) packages+=("${recipe[@]}" librsvg2-bin icoutils nsis wine wine64 fonts-wine bc unzip) ;;
 esac

@@ -41,12 +41,14 @@ class TestWriterBackend : public QObject {
     std::optional<libreoffice::PrivateOffice> own_;
     libreoffice::OfficeOptions options_;
 
+    // Whether an soffice of this test's profile runs.
+    bool officeRuns() const { return QProcess::execute("pgrep", {"-f", "UserInstallation=" + options_.profileUrl}) == 0; }
+
     // Every soffice of this test's profile, ended hard.
     void killOffice()
     {
-        const QString office = "UserInstallation=" + options_.profileUrl;
-        QProcess::execute("pkill", {"-9", "-f", office});
-        QTRY_VERIFY(QProcess::execute("pgrep", {"-f", office}) != 0);
+        QProcess::execute("pkill", {"-9", "-f", "UserInstallation=" + options_.profileUrl});
+        QTRY_VERIFY(!officeRuns());
     }
 
     // shown: as with a window, Writer shows the document at every refresh.
@@ -167,8 +169,9 @@ private slots:
             actual = DescribeWriter(writer->lastDocument());
             expected = engineBulletin(EditionNamed(edition), articles, writer->office());
         } catch (const RuntimeError& e) {
-            const bool runs = QProcess::execute("pgrep", {"-f", "UserInstallation=" + options_.profileUrl}) == 0;
-            QFAIL(qPrintable(QStringLiteral("%1 %2; the office %3").arg(e.number()).arg(e.description(), runs ? "still runs" : "is gone")));
+            QFAIL(qPrintable(QStringLiteral("%1 %2; the office %3")
+                                 .arg(e.number())
+                                 .arg(e.description(), officeRuns() ? "still runs" : "is gone")));
         }
         for (qsizetype i = 0; i < std::min(actual.size(), expected.size()); ++i)
             QVERIFY2(actual[i] == expected[i], // in full, and readable
